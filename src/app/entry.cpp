@@ -1,0 +1,3 @@
+#include "platform/runtime.h"
+
+int wmain(int, WCHAR*[]) { return 0; }

@@ -1,0 +1,3 @@
+#include "platform/runtime.h"
+
+int main() { return wmain(0, nullptr); }

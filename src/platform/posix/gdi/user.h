@@ -1,0 +1,3 @@
+#pragma once
+
+#include "platform/posix/win32_types.h"

@@ -1,0 +1,22 @@
+// The one include through which the program's own code reaches the Windows
+// platform: the real SDK on Windows, our stand-ins elsewhere. Both offer the
+// same names and signatures.
+#pragma once
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <objidl.h>
+#else
+#include "platform/posix/win32_types.h"
+#include "platform/posix/kernel32/last_error.h"
+#include "platform/posix/kernel32/files.h"
+#include "platform/posix/nls/text_conversion.h"
+#include "platform/posix/gdi/global_memory.h"
+#include "platform/posix/gdi/interlocked.h"
+#include "platform/posix/gdi/ole_streams.h"
+#include "platform/posix/gdi/gdi.h"
+#include "platform/posix/gdi/user.h"
+#endif

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what building and testing repng needs on Debian 12. Run as root;
+# does nothing that is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  libgtest-dev libgmock-dev
+  libspng-dev libpng-dev libdeflate-dev libzopfli-dev libgif-dev libtiff-dev libjpeg62-turbo-dev
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev
+  imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
