@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds repng and its tests twice, plainly
+# (build/) and under AddressSanitizer + UndefinedBehaviorSanitizer
+# (build-asan/), and runs the whole suite in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh
+
+jobs=$(nproc)
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" > /dev/null
+  cmake --build "$dir" -j"$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=Release
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DREPNG_SANITIZE=ON
