@@ -9,6 +9,7 @@ packages=(
   libspng-dev libpng-dev libdeflate-dev libzopfli-dev libgif-dev libtiff-dev libjpeg62-turbo-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   imagemagick
+  desktop-file-utils lintian dpkg-dev groff-base
 )
 
 missing=()
