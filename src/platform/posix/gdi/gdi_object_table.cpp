@@ -1,0 +1,66 @@
+#include "platform/posix/gdi/gdi_object_table.h"
+
+#include <new>
+
+namespace repng::posix::gdi {
+
+GdiState& State() {
+  static GdiState* state = new GdiState;
+  return *state;
+}
+
+uintptr_t AddObject(GdiState& state, GdiObject object) {
+  // Handles are never used again, so a stale handle cannot name a newer object.
+  const uintptr_t handle = state.next_handle;
+  try {
+    state.objects.emplace(handle, std::move(object));
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  state.next_handle += 4;
+  return handle;
+}
+
+GdiObject* FindAnyObject(GdiState& state, const void* handle) {
+  const auto found = state.objects.find(reinterpret_cast<uintptr_t>(handle));
+  return found == state.objects.end() ? nullptr : &found->second;
+}
+
+GdiObject* FindObject(GdiState& state, const void* handle, ObjectKind kind) {
+  GdiObject* object = FindAnyObject(state, handle);
+  return object != nullptr && object->kind == kind ? object : nullptr;
+}
+
+void RemoveObject(GdiState& state, const void* handle) {
+  state.objects.erase(reinterpret_cast<uintptr_t>(handle));
+}
+
+}  // namespace repng::posix::gdi
+
+namespace repng::posix::testing {
+
+void SetGetDIBitsRowLimit(std::optional<uint32_t> rows) {
+  gdi::GdiState& state = gdi::State();
+  std::lock_guard lock(state.mutex);
+  state.get_dibits_row_limit = rows;
+}
+
+void SetCreateCompatibleDCFails(bool fails) {
+  gdi::GdiState& state = gdi::State();
+  std::lock_guard lock(state.mutex);
+  state.create_compatible_dc_fails = fails;
+}
+
+GdiCallCounts CurrentGdiCallCounts() {
+  gdi::GdiState& state = gdi::State();
+  std::lock_guard lock(state.mutex);
+  return state.counts;
+}
+
+size_t LiveGdiObjectCount() {
+  gdi::GdiState& state = gdi::State();
+  std::lock_guard lock(state.mutex);
+  return state.objects.size();
+}
+
+}  // namespace repng::posix::testing

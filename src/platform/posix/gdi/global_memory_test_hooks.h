@@ -1,0 +1,11 @@
+// What tests may ask of the global memory stand-in.
+#pragma once
+
+#include <cstddef>
+
+namespace repng::posix::testing {
+
+// Blocks allocated and not yet freed, in this process.
+size_t LiveGlobalBlockCount();
+
+}  // namespace repng::posix::testing
