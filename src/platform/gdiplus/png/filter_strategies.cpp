@@ -1,0 +1,194 @@
+#include "platform/gdiplus/png/filter_strategies.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <optional>
+
+#include "platform/gdiplus/png/row_filters.h"
+#include "platform/gdiplus/png/zlib_compression.h"
+
+namespace repng::png {
+namespace {
+
+// The brute-force search compresses each trial row after this much of the
+// filtered data before it, so that matches with earlier rows count.
+constexpr size_t kBruteForceWindow = 16 * 1024;
+// A fast level is enough to rank five trials of one row.
+constexpr int kBruteForceLevel = 1;
+
+// Sum of the filtered bytes taken as signed values: the PNG specification's
+// recommended heuristic for choosing a filter per row.
+double SumOfAbsoluteValues(const uint8_t* data, size_t size) {
+  uint64_t sum = 0;
+  for (size_t i = 0; i < size; ++i) sum += data[i] < 128 ? data[i] : 256u - data[i];
+  return static_cast<double>(sum);
+}
+
+// sum c*log2(c) over a histogram; with a fixed total, a larger value means a
+// smaller Shannon entropy, so its negation is the score.
+template <typename Counts>
+double NegatedCountLogSum(const Counts& counts) {
+  double sum = 0;
+  for (const uint32_t count : counts) {
+    if (count > 1) sum += count * std::log2(static_cast<double>(count));
+  }
+  return -sum;
+}
+
+// Shannon entropy of the row's bytes (the heuristic of pngcrush-like tools and
+// oxipng's "entropy" strategy).
+double ByteEntropy(const uint8_t* data, size_t size) {
+  std::array<uint32_t, 256> counts{};
+  for (size_t i = 0; i < size; ++i) ++counts[data[i]];
+  return NegatedCountLogSum(counts);
+}
+
+// Pairs of neighbouring bytes: fewer distinct pairs or a lower pair entropy
+// tend to mean longer deflate matches (oxipng's "bigrams" strategies).
+class BigramCounter {
+ public:
+  BigramCounter() : counts_(65536, 0) {}
+
+  double DistinctPairs(const uint8_t* data, size_t size) {
+    Count(data, size);
+    const double distinct = static_cast<double>(touched_.size());
+    Reset();
+    return distinct;
+  }
+
+  double PairEntropy(const uint8_t* data, size_t size) {
+    Count(data, size);
+    double sum = 0;
+    for (const uint16_t pair : touched_) {
+      const uint32_t count = counts_[pair];
+      if (count > 1) sum += count * std::log2(static_cast<double>(count));
+    }
+    Reset();
+    return -sum;
+  }
+
+ private:
+  void Count(const uint8_t* data, size_t size) {
+    for (size_t i = 1; i < size; ++i) {
+      const uint16_t pair = static_cast<uint16_t>(data[i - 1] << 8 | data[i]);
+      if (counts_[pair]++ == 0) touched_.push_back(pair);
+    }
+  }
+  void Reset() {
+    for (const uint16_t pair : touched_) counts_[pair] = 0;
+    touched_.clear();
+  }
+
+  std::vector<uint32_t> counts_;
+  std::vector<uint16_t> touched_;
+};
+
+class RowScorer {
+ public:
+  explicit RowScorer(FilterStrategy strategy) : strategy_(strategy) {
+    if (strategy == FilterStrategy::kBruteForce) compressor_.emplace(kBruteForceLevel);
+  }
+
+  // `window_start` .. `row_end` is the filtered data so far with the trial row
+  // (filter byte included) at its end; the row is the last `row_size` bytes.
+  double Score(const uint8_t* window_start, const uint8_t* row_end, size_t row_size) {
+    // The heuristics look at the filtered bytes without the filter byte.
+    const uint8_t* row = row_end - row_size + 1;
+    row_size -= 1;
+    switch (strategy_) {
+      case FilterStrategy::kEntropy: return ByteEntropy(row, row_size);
+      case FilterStrategy::kBigrams: return bigrams_.DistinctPairs(row, row_size);
+      case FilterStrategy::kBigramEntropy: return bigrams_.PairEntropy(row, row_size);
+      case FilterStrategy::kBruteForce: {
+        const size_t size = static_cast<size_t>(row_end - window_start);
+        const size_t compressed = compressor_->DeflateSize(
+            window_start, size, std::numeric_limits<size_t>::max(), &scratch_);
+        return static_cast<double>(compressed);
+      }
+      default: return SumOfAbsoluteValues(row, row_size);
+    }
+  }
+
+ private:
+  FilterStrategy strategy_;
+  BigramCounter bigrams_;
+  std::optional<ZlibCompressor> compressor_;
+  std::vector<uint8_t> scratch_;
+};
+
+bool IsFixed(FilterStrategy strategy) {
+  return static_cast<uint8_t>(strategy) < kFilterCount;
+}
+
+}  // namespace
+
+const char* FilterStrategyName(FilterStrategy strategy) {
+  switch (strategy) {
+    case FilterStrategy::kNone: return "none";
+    case FilterStrategy::kSub: return "sub";
+    case FilterStrategy::kUp: return "up";
+    case FilterStrategy::kAverage: return "average";
+    case FilterStrategy::kPaeth: return "paeth";
+    case FilterStrategy::kMinSum: return "minsum";
+    case FilterStrategy::kEntropy: return "entropy";
+    case FilterStrategy::kBigrams: return "bigrams";
+    case FilterStrategy::kBigramEntropy: return "bigram-entropy";
+    case FilterStrategy::kBruteForce: return "brute-force";
+  }
+  return "?";
+}
+
+size_t FilteredSizeOf(const PngRaster& raster) {
+  const size_t row_bytes = RowBytes(raster);
+  if (row_bytes == 0 || row_bytes == std::numeric_limits<size_t>::max()) return 0;
+  if (raster.height > std::numeric_limits<size_t>::max() / (row_bytes + 1)) return 0;
+  return raster.height * (row_bytes + 1);
+}
+
+std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strategy) {
+  const size_t row_bytes = RowBytes(raster);
+  const size_t total = FilteredSizeOf(raster);
+  if (total == 0 || raster.rows.size() != row_bytes * raster.height) throw std::bad_alloc();
+  const size_t stride = FilterStrideOf(raster.color_type, raster.bit_depth);
+
+  std::vector<uint8_t> out(total);
+  if (IsFixed(strategy)) {
+    const uint8_t type = static_cast<uint8_t>(strategy);
+    for (uint32_t y = 0; y < raster.height; ++y) {
+      const uint8_t* row = raster.rows.data() + y * row_bytes;
+      const uint8_t* previous = y > 0 ? row - row_bytes : nullptr;
+      uint8_t* target = out.data() + y * (row_bytes + 1);
+      target[0] = type;
+      FilterRow(type, row, previous, row_bytes, stride, target + 1);
+    }
+    return out;
+  }
+
+  RowScorer scorer(strategy);
+  std::vector<uint8_t> best_row(row_bytes + 1);
+  for (uint32_t y = 0; y < raster.height; ++y) {
+    const uint8_t* row = raster.rows.data() + y * row_bytes;
+    const uint8_t* previous = y > 0 ? row - row_bytes : nullptr;
+    uint8_t* target = out.data() + y * (row_bytes + 1);
+    const size_t window_before = std::min<size_t>(kBruteForceWindow, y * (row_bytes + 1));
+    double best_score = std::numeric_limits<double>::infinity();
+    for (uint8_t type = 0; type < kFilterCount; ++type) {
+      // The first row has no row above: Up is None and Paeth is Sub there.
+      if (previous == nullptr && (type == kFilterUp || type == kFilterPaeth)) continue;
+      target[0] = type;
+      FilterRow(type, row, previous, row_bytes, stride, target + 1);
+      const double score = scorer.Score(target - window_before, target + row_bytes + 1, row_bytes + 1);
+      if (score < best_score) {
+        best_score = score;
+        std::copy(target, target + row_bytes + 1, best_row.begin());
+      }
+    }
+    std::copy(best_row.begin(), best_row.end(), target);
+  }
+  return out;
+}
+
+}  // namespace repng::png

@@ -1,0 +1,42 @@
+// The zlib streams of IDAT: libdeflate for screening and for the strong final
+// pass, zopfli where the time budget allows it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct libdeflate_compressor;
+
+namespace repng::png {
+
+// libdeflate's strongest level.
+inline constexpr int kStrongestDeflateLevel = 12;
+
+// One libdeflate compressor at a fixed level. Not shared between threads.
+class ZlibCompressor {
+ public:
+  explicit ZlibCompressor(int level);  // throws std::bad_alloc
+  ~ZlibCompressor();
+  ZlibCompressor(const ZlibCompressor&) = delete;
+  ZlibCompressor& operator=(const ZlibCompressor&) = delete;
+
+  // Compresses `size` bytes into *out as a zlib stream no longer than
+  // `max_size` bytes. Returns false, with *out cleared, when the stream would
+  // be longer: libdeflate then gives up as soon as its output overflows, which
+  // is what lets a losing candidate stop early.
+  bool Compress(const uint8_t* data, size_t size, size_t max_size, std::vector<uint8_t>* out);
+
+  // The size of the raw deflate stream of `size` bytes, or 0 when it would be
+  // longer than `max_size`. `scratch` is reused between calls.
+  size_t DeflateSize(const uint8_t* data, size_t size, size_t max_size, std::vector<uint8_t>* scratch);
+
+ private:
+  libdeflate_compressor* compressor_;
+};
+
+// A zlib stream of `size` bytes made by zopfli with `iterations` rounds.
+// Slow: roughly a second per few hundred kilobytes at 15 iterations.
+std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, int iterations);
+
+}  // namespace repng::png

@@ -1,0 +1,4 @@
+repng_gtest(png_encoder_test
+  SOURCES
+    png/encoder_roundtrip_test.cpp
+  LIBS repng_pngenc PkgConfig::SPNG)
