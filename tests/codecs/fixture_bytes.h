@@ -1,0 +1,34 @@
+// Byte-building helpers for hand-made test files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace repng::test {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void PutLe16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+inline void PutLe32(Bytes& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+inline void PutBe16(Bytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v >> 8));
+  b.push_back(static_cast<uint8_t>(v));
+}
+inline void PutBe32(Bytes& b, uint32_t v) {
+  for (int i = 3; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+
+// A minimal ICC profile: RGB data, a 'desc' tag with the given description.
+Bytes MakeIccProfile(const std::string& description);
+
+// A TIFF-structured EXIF block ("II") whose IFD0 holds one orientation entry.
+Bytes MakeExifTiff(uint16_t orientation);
+
+}  // namespace repng::test
