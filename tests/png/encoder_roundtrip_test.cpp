@@ -1,6 +1,7 @@
 // Round trips through the whole encoder, checked by an independent decoder.
 #include <gtest/gtest.h>
 
+#include "platform/gdiplus/png/output_verification.h"
 #include "platform/gdiplus/png/png_encoder.h"
 #include "png/png_test_support.h"
 
@@ -56,6 +57,80 @@ TEST(EncoderRoundTrip, TranslucentManyColoursIsRgba) {
   }
   const Outcome outcome = RoundTrip(pixels, 30, 40);
   EXPECT_EQ(outcome.decoded.header.color_type, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA);
+}
+
+void ExpectOnlyLayoutChunks(const std::vector<std::string>& chunks) {
+  ASSERT_GE(chunks.size(), 3u);
+  EXPECT_EQ(chunks.front(), "IHDR");
+  EXPECT_EQ(chunks.back(), "IEND");
+  for (const std::string& type : chunks) {
+    EXPECT_TRUE(type == "IHDR" || type == "PLTE" || type == "tRNS" || type == "IDAT" || type == "IEND")
+        << type;
+  }
+}
+
+TEST(EncoderRoundTrip, ExtremeShapes) {
+  const std::vector<std::pair<uint32_t, uint32_t>> shapes = {{1, 1}, {1, 37}, {37, 1}, {64, 3}, {3, 64}};
+  for (const auto& [width, height] : shapes) {
+    std::vector<uint32_t> pixels;
+    for (uint32_t i = 0; i < width * height; ++i) {
+      pixels.push_back(i % 5 == 0 ? 0 : (0x80000000u | (Noise(i) & 0x7F7F7Fu)));
+    }
+    ExpectOnlyLayoutChunks(RoundTrip(pixels, width, height).chunks);
+  }
+}
+
+TEST(EncoderRoundTrip, PaletteUpTo256ColoursThenTruecolour) {
+  std::vector<uint32_t> pixels;
+  for (uint32_t i = 0; i < 48 * 48; ++i) pixels.push_back(0xFF000000u | (Noise(i % 256) & 0xFFFFFF));
+  Outcome outcome = RoundTrip(pixels, 48, 48);
+  EXPECT_EQ(outcome.decoded.header.color_type, SPNG_COLOR_TYPE_INDEXED);
+  ExpectOnlyLayoutChunks(outcome.chunks);
+
+  pixels[5] = 0xFF000000u | (Noise(1000) & 0xFFFFFF);  // a 257th colour
+  outcome = RoundTrip(pixels, 48, 48);
+  EXPECT_EQ(outcome.decoded.header.color_type, SPNG_COLOR_TYPE_TRUECOLOR);
+}
+
+TEST(EncoderRoundTrip, TwoGraysBecomeOneBit) {
+  std::vector<uint32_t> pixels;
+  for (uint32_t i = 0; i < 33 * 20; ++i) pixels.push_back(Noise(i) & 1 ? 0xFFFFFFFFu : 0xFF000000u);
+  const Outcome outcome = RoundTrip(pixels, 33, 20);
+  EXPECT_EQ(outcome.decoded.header.bit_depth, 1);
+}
+
+TEST(EncoderRoundTrip, ReadsRowsByStrideAndIsRepeatable) {
+  const uint32_t width = 19, height = 7;
+  const size_t stride = width * 4 + 12;
+  std::vector<uint8_t> pargb(stride * height, 0xEE);  // padding a decoder must not see
+  std::vector<uint32_t> expected;
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t p = pixel::Premultiply(0xC0000000u | (Noise(y * width + x) & 0xFFFFFF));
+      expected.push_back(p);
+      for (int b = 0; b < 4; ++b) pargb[y * stride + x * 4 + b] = static_cast<uint8_t>(p >> (8 * b));
+    }
+  }
+  std::vector<uint8_t> first, second;
+  ASSERT_TRUE(EncodePargbToPng(pargb.data(), width, height, stride, &first));
+  ASSERT_TRUE(EncodePargbToPng(pargb.data(), width, height, stride, &second));
+  EXPECT_EQ(first, second);  // workers never change the outcome
+  EXPECT_EQ(DecodeWithSpng(first).premultiplied, expected);
+}
+
+TEST(OutputVerification, RejectsAFileThatDiffers) {
+  const std::vector<uint32_t> pixels = {0xFF102030u, 0x80402010u, 0, 0xFFFFFFFFu};
+  const std::vector<uint8_t> pargb = ToPargbBytes(pixels);
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(EncodePargbToPng(pargb.data(), 2, 2, 8, &png));
+  EXPECT_TRUE(PngMatchesPargb(png, pargb.data(), 2, 2, 8));
+  std::vector<uint8_t> other = pargb;
+  other[0] ^= 1;
+  EXPECT_FALSE(PngMatchesPargb(png, other.data(), 2, 2, 8));
+  EXPECT_FALSE(PngMatchesPargb(png, pargb.data(), 1, 4, 4));
+  std::vector<uint8_t> damaged = png;
+  damaged[damaged.size() - 20] ^= 0x40;  // inside the image data
+  EXPECT_FALSE(PngMatchesPargb(damaged, pargb.data(), 2, 2, 8));
 }
 
 TEST(EncoderRoundTrip, RejectsColourAboveAlpha) {

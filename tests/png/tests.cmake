@@ -1,4 +1,5 @@
 repng_gtest(png_encoder_test
   SOURCES
     png/encoder_roundtrip_test.cpp
+    png/raster_codec_test.cpp
   LIBS repng_pngenc PkgConfig::SPNG)

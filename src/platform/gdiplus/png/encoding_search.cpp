@@ -1,26 +1,185 @@
 #include "platform/gdiplus/png/encoding_search.h"
 
+#include <algorithm>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <optional>
+#include <stdexcept>
+#include <tuple>
 
 #include "platform/gdiplus/png/colour_summary.h"
-#include "platform/gdiplus/png/filter_strategies.h"
+#include "platform/gdiplus/png/palette_order.h"
+#include "platform/gdiplus/png/parallel_trials.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
 namespace repng::png {
+namespace {
 
-Encoding FindSmallestEncoding(const StraightImage& image) {
-  const ColourSummary summary = SummariseColours(image.argb.data(), image.argb.size());
-  Encoding encoding;
-  encoding.raster = BuildTruecolourRaster(image, summary);
-  const std::vector<uint8_t> filtered = FilterImage(encoding.raster, FilterStrategy::kMinSum);
-  ZlibCompressor compressor(kStrongestDeflateLevel);
-  if (!compressor.Compress(filtered.data(), filtered.size(), std::numeric_limits<size_t>::max(),
-                           &encoding.zlib_stream)) {
+constexpr size_t kUnbounded = std::numeric_limits<size_t>::max();
+// The noise probe's level: only the ratio matters, so the fastest will do.
+constexpr int kProbeLevel = 1;
+// Zopfli is run on this many of the best finalists, one per worker.
+constexpr size_t kZopfliFinalists = 2;
+
+struct Trial {
+  size_t reduction;
+  FilterStrategy strategy;
+};
+
+struct Screened {
+  size_t size;
+  size_t trial;  // ties go to the earlier trial, so the order of work does not matter
+  std::vector<uint8_t> filtered;
+  bool operator<(const Screened& other) const {
+    return std::tie(size, trial) < std::tie(other.size, other.trial);
+  }
+};
+
+// The best `capacity` screened trials. A trial is dropped as soon as its
+// stream grows past the worst of the kept ones (deflate gives up when its
+// output is full). Every trial that belongs among the true best has a size
+// no larger than that bound at any moment, so the final choice does not
+// depend on which trials happened to finish first.
+class Finalists {
+ public:
+  explicit Finalists(size_t capacity) : capacity_(capacity) {}
+
+  size_t Bound() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return kept_.size() < capacity_ ? kUnbounded : kept_.back().size;
+  }
+
+  void Offer(Screened candidate) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    kept_.insert(std::upper_bound(kept_.begin(), kept_.end(), candidate), std::move(candidate));
+    if (kept_.size() > capacity_) kept_.pop_back();
+  }
+
+  std::vector<Screened> Take() { return std::move(kept_); }
+
+ private:
+  size_t capacity_;
+  std::mutex lock_;
+  std::vector<Screened> kept_;
+};
+
+// Compressed fraction of the first reduction under min-sum filtering: a cheap
+// measure of how noisy the picture is.
+double CompressedFraction(const PngRaster& raster) {
+  const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
+  ZlibCompressor compressor(kProbeLevel);
+  std::vector<uint8_t> stream;
+  if (!compressor.Compress(filtered.data(), filtered.size(), kUnbounded, &stream)) {
     throw std::bad_alloc();
   }
+  return static_cast<double>(stream.size()) / static_cast<double>(filtered.size());
+}
+
+std::vector<Screened> Screen(const std::vector<ReducedCandidate>& reductions,
+                             const std::vector<Trial>& trials, const SearchBudget& budget) {
+  Finalists finalists(std::max<size_t>(budget.finalists, 1));
+  std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
+  RunTrials(trials.size(), [&](size_t index, unsigned worker) {
+    if (!compressors[worker]) compressors[worker].emplace(budget.screening_level);
+    const Trial& trial = trials[index];
+    std::vector<uint8_t> filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy);
+    std::vector<uint8_t> stream;
+    if (!compressors[worker]->Compress(filtered.data(), filtered.size(), finalists.Bound(), &stream)) {
+      return;  // larger than every kept trial
+    }
+    finalists.Offer(Screened{stream.size(), index, std::move(filtered)});
+  });
+  return finalists.Take();
+}
+
+// The strong pass over the finalists: libdeflate's strongest level for each,
+// then zopfli for the best few when the budget allows; the smallest stream
+// wins, ties to the better screened finalist.
+struct Compressed {
+  std::vector<uint8_t> stream;
+  size_t finalist = 0;
+  std::string method;
+};
+
+Compressed CompressFinalists(const std::vector<Screened>& finalists, const SearchBudget& budget) {
+  std::vector<std::vector<uint8_t>> strong(finalists.size());
+  std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
+  RunTrials(finalists.size(), [&](size_t index, unsigned worker) {
+    if (!compressors[worker]) compressors[worker].emplace(kStrongestDeflateLevel);
+    const std::vector<uint8_t>& data = finalists[index].filtered;
+    if (!compressors[worker]->Compress(data.data(), data.size(), kUnbounded, &strong[index])) {
+      throw std::bad_alloc();
+    }
+  });
+  std::vector<size_t> ranking(finalists.size());
+  for (size_t i = 0; i < ranking.size(); ++i) ranking[i] = i;
+  std::stable_sort(ranking.begin(), ranking.end(),
+                   [&strong](size_t a, size_t b) { return strong[a].size() < strong[b].size(); });
+
+  Compressed best{std::move(strong[ranking.front()]), ranking.front(), "deflate-12"};
+  if (budget.zopfli_iterations <= 0) return best;
+
+  const size_t zopfli_count = std::min(kZopfliFinalists, ranking.size());
+  std::vector<std::vector<uint8_t>> zopfli(zopfli_count);
+  RunTrials(zopfli_count, [&](size_t index, unsigned) {
+    const std::vector<uint8_t>& data = finalists[ranking[index]].filtered;
+    zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), budget.zopfli_iterations);
+  });
+  for (size_t i = 0; i < zopfli_count; ++i) {
+    if (zopfli[i].size() < best.stream.size()) best = {std::move(zopfli[i]), ranking[i], "zopfli"};
+  }
+  return best;
+}
+
+Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget) {
+  std::vector<Trial> trials;
+  for (size_t r = 0; r < reductions.size(); ++r) {
+    for (const FilterStrategy strategy : budget.strategies) trials.push_back({r, strategy});
+  }
+  if (trials.empty()) throw std::invalid_argument("no trials");
+  const std::vector<Screened> finalists = Screen(reductions, trials, budget);
+  if (finalists.empty()) throw std::bad_alloc();
+  Compressed winner = CompressFinalists(finalists, budget);
+
+  const Trial& trial = trials[finalists[winner.finalist].trial];
+  ReducedCandidate& reduction = reductions[trial.reduction];
+  Encoding encoding;
+  encoding.raster = std::move(reduction.raster);
   encoding.raster.rows.clear();
+  encoding.raster.rows.shrink_to_fit();
+  encoding.zlib_stream = std::move(winner.stream);
+  encoding.description = reduction.name + " " + FilterStrategyName(trial.strategy) + " " + winner.method;
   return encoding;
+}
+
+}  // namespace
+
+std::vector<ReducedCandidate> BuildReductions(const StraightImage& image) {
+  const ColourSummary summary = SummariseColours(image.argb.data(), image.argb.size());
+  std::vector<ReducedCandidate> reductions;
+  reductions.push_back({"truecolour", BuildTruecolourRaster(image, summary)});
+  if (summary.all_gray) reductions.push_back({"gray", BuildGrayRaster(image, summary)});
+  if (summary.fits_palette) {
+    for (int order = 0; order < kPaletteOrderCount; ++order) {
+      const auto palette_order = static_cast<PaletteOrder>(order);
+      const std::vector<uint32_t> colours = OrderPalette(image, summary.palette_colours, palette_order);
+      reductions.push_back({std::string("palette/") + PaletteOrderName(palette_order),
+                            BuildPaletteRaster(image, colours)});
+    }
+  }
+  return reductions;
+}
+
+Encoding FindSmallestEncoding(const StraightImage& image) {
+  std::vector<ReducedCandidate> reductions = BuildReductions(image);
+  const PngRaster& widest = reductions.front().raster;
+  const SearchBudget budget = ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
+  return Search(std::move(reductions), budget);
+}
+
+Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget) {
+  return Search(BuildReductions(image), budget);
 }
 
 }  // namespace repng::png

@@ -1,22 +1,39 @@
 // Finding the smallest encoding of a picture among the exact reductions,
-// palette orders and filter strategies, within a time budget chosen from the
-// picture's size.
+// palette orders and filter strategies, within a budget chosen from the
+// picture's size. The result depends only on the picture, never on timing.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "platform/gdiplus/png/filter_strategies.h"
 #include "platform/gdiplus/png/png_raster.h"
 #include "platform/gdiplus/png/reductions.h"
+#include "platform/gdiplus/png/search_budget.h"
 
 namespace repng::png {
 
 struct Encoding {
-  PngRaster raster;               // layout, palette and transparency (rows may be dropped)
+  PngRaster raster;                  // layout, palette and transparency; rows cleared
   std::vector<uint8_t> zlib_stream;  // the IDAT data
+  std::string description;           // the winning candidate, for tools and tests
 };
+
+// One reduction of the picture with the name of the way it was made.
+struct ReducedCandidate {
+  std::string name;
+  PngRaster raster;
+};
+
+// Every exact reduction of `image`: truecolour, gray when possible, and the
+// palette in each order when the colours fit.
+std::vector<ReducedCandidate> BuildReductions(const StraightImage& image);
 
 // Throws std::bad_alloc when memory runs out.
 Encoding FindSmallestEncoding(const StraightImage& image);
+
+// The search with a given budget, for tools and tests.
+Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget);
 
 }  // namespace repng::png

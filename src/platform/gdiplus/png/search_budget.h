@@ -1,0 +1,25 @@
+// How much searching a picture gets. Chosen before the search starts, from the
+// picture's size and how well it compresses at all, because a deflate call
+// cannot be interrupted once it runs.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/gdiplus/png/filter_strategies.h"
+
+namespace repng::png {
+
+struct SearchBudget {
+  std::vector<FilterStrategy> strategies;  // tried on every reduction
+  int screening_level = 6;                 // libdeflate level of the screening
+  size_t finalists = 1;                    // best screened candidates given the strong pass
+  int zopfli_iterations = 0;               // 0: no zopfli
+};
+
+// `filtered_bytes` is the size of the largest candidate's filtered data;
+// `compressed_fraction` how much of it a quick deflate keeps (near 1 for
+// noise, near 0 for flat drawings).
+SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fraction);
+
+}  // namespace repng::png
