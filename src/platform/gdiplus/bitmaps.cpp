@@ -61,8 +61,8 @@ GpBitmap* HandOut(std::unique_ptr<repng::gdiplus::BitmapStorage> storage) {
 namespace repng::gdiplus {
 
 bool IsSupportedFormat(Gdiplus::PixelFormat format) {
-  return format == Gdiplus::PixelFormat32bppARGB || format == Gdiplus::PixelFormat32bppPARGB ||
-         format == Gdiplus::PixelFormat32bppRGB;
+  return format == PixelFormat32bppARGB || format == PixelFormat32bppPARGB ||
+         format == PixelFormat32bppRGB;
 }
 
 std::unique_ptr<BitmapStorage> NewBitmapStorage(uint32_t width, uint32_t height, Gdiplus::PixelFormat format,

@@ -36,16 +36,22 @@ class GpImage {};
 class GpBitmap : public GpImage {};
 
 typedef INT PixelFormat;
-const PixelFormat PixelFormatIndexed = 0x00010000;
-const PixelFormat PixelFormatGDI = 0x00020000;
-const PixelFormat PixelFormatAlpha = 0x00040000;
-const PixelFormat PixelFormatPAlpha = 0x00080000;
-const PixelFormat PixelFormatExtended = 0x00100000;
-const PixelFormat PixelFormatCanonical = 0x00200000;
-const PixelFormat PixelFormatUndefined = 0;
-const PixelFormat PixelFormat32bppRGB = 9 | (32 << 8) | PixelFormatGDI;
-const PixelFormat PixelFormat32bppARGB = 10 | (32 << 8) | PixelFormatAlpha | PixelFormatGDI | PixelFormatCanonical;
-const PixelFormat PixelFormat32bppPARGB = 11 | (32 << 8) | PixelFormatAlpha | PixelFormatPAlpha | PixelFormatGDI;
+
+}  // namespace Gdiplus
+
+// Pixel formats are macros in the SDK, usable without the namespace.
+#define PixelFormatIndexed 0x00010000
+#define PixelFormatGDI 0x00020000
+#define PixelFormatAlpha 0x00040000
+#define PixelFormatPAlpha 0x00080000
+#define PixelFormatExtended 0x00100000
+#define PixelFormatCanonical 0x00200000
+#define PixelFormatUndefined 0
+#define PixelFormat32bppRGB (9 | (32 << 8) | PixelFormatGDI)
+#define PixelFormat32bppARGB (10 | (32 << 8) | PixelFormatAlpha | PixelFormatGDI | PixelFormatCanonical)
+#define PixelFormat32bppPARGB (11 | (32 << 8) | PixelFormatAlpha | PixelFormatPAlpha | PixelFormatGDI)
+
+namespace Gdiplus {
 
 enum ImageLockMode { ImageLockModeRead = 0x0001, ImageLockModeWrite = 0x0002, ImageLockModeUserInputBuf = 0x0004 };
 

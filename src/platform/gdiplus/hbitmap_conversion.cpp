@@ -10,8 +10,8 @@ using Gdiplus::Status;
 namespace {
 
 uint32_t PremultipliedOf(uint32_t pixel, Gdiplus::PixelFormat format) {
-  if (format == Gdiplus::PixelFormat32bppPARGB) return pixel;
-  if (format == Gdiplus::PixelFormat32bppRGB) return pixel | 0xFF000000u;
+  if (format == PixelFormat32bppPARGB) return pixel;
+  if (format == PixelFormat32bppRGB) return pixel | 0xFF000000u;
   return repng::pixel::Premultiply(pixel);
 }
 

@@ -17,7 +17,7 @@ bool IsStarted();
 struct BitmapStorage final : Gdiplus::GpBitmap {
   uint32_t width = 0;
   uint32_t height = 0;
-  Gdiplus::PixelFormat format = Gdiplus::PixelFormat32bppARGB;
+  Gdiplus::PixelFormat format = PixelFormat32bppARGB;
   std::vector<uint32_t> pixels;  // width * height
   bool locked = false;
 };

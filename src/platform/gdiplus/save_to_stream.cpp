@@ -15,11 +15,11 @@ namespace {
 // themselves when they already are, else a converted copy in *converted.
 const uint32_t* PremultipliedPixels(const repng::gdiplus::BitmapStorage& storage,
                                     std::vector<uint32_t>* converted) {
-  if (storage.format == Gdiplus::PixelFormat32bppPARGB) return storage.pixels.data();
+  if (storage.format == PixelFormat32bppPARGB) return storage.pixels.data();
   converted->resize(storage.pixels.size());
   for (size_t i = 0; i < storage.pixels.size(); ++i) {
     const uint32_t pixel = storage.pixels[i];
-    (*converted)[i] = storage.format == Gdiplus::PixelFormat32bppRGB ? pixel | 0xFF000000u
+    (*converted)[i] = storage.format == PixelFormat32bppRGB ? pixel | 0xFF000000u
                                                                       : repng::pixel::Premultiply(pixel);
   }
   return converted->data();
