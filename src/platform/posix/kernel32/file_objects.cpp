@@ -1,0 +1,57 @@
+#include "platform/posix/kernel32/file_objects.h"
+
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/posix/kernel32/last_error.h"
+
+namespace repng::posix {
+namespace {
+
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<HANDLE, std::unique_ptr<FileObject>> files;
+};
+
+Registry& TheRegistry() {
+  // Never destroyed: handles may still be closed by destructors that run
+  // after static destruction has begun.
+  static Registry* registry = new Registry;
+  return *registry;
+}
+
+}  // namespace
+
+HANDLE RegisterFileObject(std::unique_ptr<FileObject> file) {
+  Registry& registry = TheRegistry();
+  const HANDLE handle = file.get();
+  const std::lock_guard lock(registry.mutex);
+  registry.files.emplace(handle, std::move(file));
+  return handle;
+}
+
+FileObject* LookUpFileObject(HANDLE handle) {
+  Registry& registry = TheRegistry();
+  const std::lock_guard lock(registry.mutex);
+  const auto found = registry.files.find(handle);
+  if (found == registry.files.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return found->second.get();
+}
+
+std::unique_ptr<FileObject> UnregisterFileObject(HANDLE handle) {
+  Registry& registry = TheRegistry();
+  const std::lock_guard lock(registry.mutex);
+  const auto found = registry.files.find(handle);
+  if (found == registry.files.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  std::unique_ptr<FileObject> file = std::move(found->second);
+  registry.files.erase(found);
+  return file;
+}
+
+}  // namespace repng::posix

@@ -1,0 +1,169 @@
+// Operations on files by name. Deleting or renaming a file claims DELETE
+// access first, so that an open that does not share deletion keeps its
+// file where it is, as on Windows.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "platform/posix/kernel32/errno_mapping.h"
+#include "platform/posix/kernel32/file_names.h"
+#include "platform/posix/kernel32/last_error.h"
+#include "platform/posix/kernel32/open_file.h"
+
+using namespace repng::posix;
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The name's own metadata (a symbolic link is not followed), or nothing
+// with the last error set.
+std::optional<struct stat> StatusOfName(const std::string& name) {
+  struct stat status {};
+  if (lstat(name.c_str(), &status) == 0) return status;
+  SetLastError(errno == ENOENT ? NotFoundErrorFor(name) : Win32ErrorFromErrno(errno, ERROR_ACCESS_DENIED));
+  return std::nullopt;
+}
+
+// Holds DELETE access to a regular file for as long as it lives; other
+// kinds of entry carry no share locks and need no claim.
+struct DeletionClaim {
+  std::unique_ptr<FileObject> file;
+  bool granted = false;
+};
+
+DeletionClaim ClaimDeletion(const std::string& name, const struct stat& status) {
+  if (!S_ISREG(status.st_mode)) return {nullptr, true};
+  if (IsReadOnly(status)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return {nullptr, false};
+  }
+  OpenRequest request;
+  request.access = DELETE;
+  request.share_mode = kShareAll;
+  std::unique_ptr<FileObject> file = OpenFileObject(name, request);
+  const bool granted = file != nullptr;
+  return {std::move(file), granted};
+}
+
+// Makes a change of names in a folder durable.
+bool SyncFolderOf(const std::string& name) {
+  UniqueFd folder(open(ParentFolderOf(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder.IsValid() && fsync(folder.Get()) == 0;
+}
+
+}  // namespace
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
+  const std::optional<std::string> name = NameBytesOf(lpFileName);
+  if (!name) return INVALID_FILE_ATTRIBUTES;
+  struct stat status {};
+  if (stat(name->c_str(), &status) != 0) {
+    SetLastError(errno == ENOENT ? NotFoundErrorFor(*name) : Win32ErrorFromErrno(errno, ERROR_ACCESS_DENIED));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return AttributesOf(status);
+}
+
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+  const std::optional<std::string> name = NameBytesOf(lpFileName);
+  if (!name) return FALSE;
+  const std::optional<struct stat> status = StatusOfName(*name);
+  if (!status) return FALSE;
+  if (S_ISDIR(status->st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  const DeletionClaim claim = ClaimDeletion(*name, *status);
+  if (!claim.granted) return FALSE;
+  if (unlink(name->c_str()) != 0) return FailWithErrno(ERROR_ACCESS_DENIED);
+  return TRUE;
+}
+
+BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+  if (dwFlags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return FailWith(ERROR_INVALID_PARAMETER);
+  const std::optional<std::string> source = NameBytesOf(lpExistingFileName);
+  if (!source) return FALSE;
+  const std::optional<std::string> target = NameBytesOf(lpNewFileName);
+  if (!target) return FALSE;
+
+  const std::optional<struct stat> source_status = StatusOfName(*source);
+  if (!source_status) return FALSE;
+  OpenRequest request;
+  request.access = DELETE;
+  request.share_mode = kShareAll;
+  std::unique_ptr<FileObject> source_claim;
+  if (S_ISREG(source_status->st_mode)) {
+    // Renaming a read-only file is allowed; only its content is protected.
+    source_claim = OpenFileObject(*source, request);
+    if (!source_claim) return FALSE;
+  }
+
+  DeletionClaim target_claim{nullptr, true};
+  struct stat target_status {};
+  if (lstat(target->c_str(), &target_status) == 0) {
+    if (!(dwFlags & MOVEFILE_REPLACE_EXISTING)) return FailWith(ERROR_ALREADY_EXISTS);
+    if (S_ISDIR(target_status.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    target_claim = ClaimDeletion(*target, target_status);
+    if (!target_claim.granted) return FALSE;
+  } else if (errno != ENOENT) {
+    return FailWithErrno(ERROR_ACCESS_DENIED);
+  } else if (const DWORD refused = CheckFolderAcceptsNewNames(*target); refused != ERROR_SUCCESS) {
+    return FailWith(refused);
+  }
+
+  const int renamed = (dwFlags & MOVEFILE_REPLACE_EXISTING)
+                          ? rename(source->c_str(), target->c_str())
+                          : renameat2(AT_FDCWD, source->c_str(), AT_FDCWD, target->c_str(), RENAME_NOREPLACE);
+  if (renamed != 0) return errno == EEXIST ? FailWith(ERROR_ALREADY_EXISTS) : FailWithErrno(ERROR_ACCESS_DENIED);
+  if (dwFlags & MOVEFILE_WRITE_THROUGH) {
+    // The rename has happened; a folder that cannot be synced does not undo it.
+    SyncFolderOf(*target);
+    if (ParentFolderOf(*source) != ParentFolderOf(*target)) SyncFolderOf(*source);
+  }
+  return TRUE;
+}
+
+BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName, LPCWSTR lpBackupFileName,
+                         DWORD dwReplaceFlags, LPVOID lpExclude, LPVOID lpReserved) {
+  if (lpBackupFileName != nullptr || lpExclude != nullptr || lpReserved != nullptr ||
+      (dwReplaceFlags & ~static_cast<DWORD>(REPLACEFILE_WRITE_THROUGH)))
+    return FailWith(ERROR_INVALID_PARAMETER);
+  const std::optional<std::string> replaced = NameBytesOf(lpReplacedFileName);
+  if (!replaced) return FALSE;
+  const std::optional<std::string> replacement = NameBytesOf(lpReplacementFileName);
+  if (!replacement) return FALSE;
+
+  const std::optional<struct stat> replaced_status = StatusOfName(*replaced);
+  if (!replaced_status) return FALSE;
+  if (!S_ISREG(replaced_status->st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  const DeletionClaim replaced_claim = ClaimDeletion(*replaced, *replaced_status);
+  if (!replaced_claim.granted) return FALSE;
+
+  const std::optional<struct stat> replacement_status = StatusOfName(*replacement);
+  if (!replacement_status) return FALSE;
+  if (!S_ISREG(replacement_status->st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  OpenRequest request;
+  request.access = DELETE;
+  request.share_mode = kShareAll;
+  const std::unique_ptr<FileObject> replacement_claim = OpenFileObject(*replacement, request);
+  if (!replacement_claim) return FALSE;
+
+  // The replacement takes over who may use the file. Only a privileged
+  // process may give a file away, so a refused owner is no failure; the
+  // owner comes first because changing it clears set-id bits.
+  const int fd = replacement_claim->fd.Get();
+  if (replacement_status->st_uid != replaced_status->st_uid || replacement_status->st_gid != replaced_status->st_gid) {
+    const int ignored = fchown(fd, replaced_status->st_uid, replaced_status->st_gid);
+    (void)ignored;
+  }
+  if (fchmod(fd, replaced_status->st_mode & 07777) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+
+  if (rename(replacement->c_str(), replaced->c_str()) != 0) return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  // The replacement has happened; a folder that cannot be synced does not undo it.
+  if (dwReplaceFlags & REPLACEFILE_WRITE_THROUGH) SyncFolderOf(*replaced);
+  return TRUE;
+}

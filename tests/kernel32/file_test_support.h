@@ -1,0 +1,62 @@
+// Scratch files and second processes for tests of file access.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/windows_api.h"
+#include "text/text_types.h"
+
+namespace repng::testing {
+
+// A fresh folder that is removed with everything in it afterwards. Names
+// are byte strings, as the file system keeps them.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  std::string PathOf(const std::string& name) const { return folder_ + "/" + name; }
+  const std::string& Folder() const { return folder_; }
+  // The names in the folder, sorted.
+  std::vector<std::string> Names() const;
+
+ private:
+  std::string folder_;
+};
+
+// The UTF-16 path that names these bytes (the lossless mapping).
+Path WidePath(const std::string& bytes);
+
+void WriteBytes(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+std::string ReadBytes(const std::string& path);
+// A file of `size` bytes that takes no disk space; its last byte is `last`.
+void MakeSparseFile(const std::string& path, off_t size, char last);
+mode_t PermissionBitsOf(const std::string& path);
+
+// A second process that opens a file with CreateFileW and keeps it open
+// until this object goes away.
+class ChildHoldingFile {
+ public:
+  ChildHoldingFile(const Path& path, DWORD access, DWORD share_mode);
+  ~ChildHoldingFile();
+  ChildHoldingFile(const ChildHoldingFile&) = delete;
+  ChildHoldingFile& operator=(const ChildHoldingFile&) = delete;
+
+  bool Opened() const { return opened_; }
+
+ private:
+  pid_t child_ = -1;
+  int release_fd_ = -1;
+  bool opened_ = false;
+};
+
+// Runs body in a forked child and returns its exit status, or -1 when it
+// did not exit normally.
+int RunInChild(const std::function<int()>& body);
+
+}  // namespace repng::testing
