@@ -2,15 +2,19 @@ find_package(ZLIB REQUIRED)
 
 add_library(repng_codecs_fixtures STATIC
   ${CMAKE_CURRENT_LIST_DIR}/fixture_bytes.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/png_writer.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/png_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/gif_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/library_writers.cpp)
 target_include_directories(repng_codecs_fixtures PUBLIC ${PROJECT_SOURCE_DIR}/tests)
 target_compile_options(repng_codecs_fixtures PRIVATE ${REPNG_WARNINGS})
-target_link_libraries(repng_codecs_fixtures PUBLIC ZLIB::ZLIB)
+target_link_libraries(repng_codecs_fixtures PUBLIC ZLIB::ZLIB PkgConfig::JPEG PkgConfig::TIFF)
 
 repng_gtest(codecs_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/png_decoder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/bmp_decoder_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gif_decoder_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/jpeg_tiff_decoder_test.cpp
   LIBS repng_codecs repng_codecs_fixtures)
 # Fixtures are written with designated initialisers that name only what differs.
 target_compile_options(codecs_test PRIVATE -Wno-missing-field-initializers)
