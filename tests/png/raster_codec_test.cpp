@@ -227,3 +227,24 @@ TEST(ChunkWriter, SplitsImageDataAndWritesOnlyLayoutChunks) {
 
 }  // namespace
 }  // namespace repng::png
+
+namespace repng::png {
+namespace {
+
+TEST(ZlibCompression, LimitIsExact) {
+  std::vector<uint8_t> data(5000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i * i) >> 5);
+  ZlibCompressor compressor(6);
+  std::vector<uint8_t> unbounded;
+  ASSERT_TRUE(compressor.Compress(data.data(), data.size(), std::numeric_limits<size_t>::max(), &unbounded));
+  std::vector<uint8_t> bounded;
+  // A stream exactly at the limit fits; one byte less does not. Ties between
+  // trials depend on this being exact.
+  EXPECT_TRUE(compressor.Compress(data.data(), data.size(), unbounded.size(), &bounded));
+  EXPECT_EQ(bounded, unbounded);
+  EXPECT_FALSE(compressor.Compress(data.data(), data.size(), unbounded.size() - 1, &bounded));
+  EXPECT_TRUE(bounded.empty());
+}
+
+}  // namespace
+}  // namespace repng::png
