@@ -2,90 +2,18 @@
 
 #include <algorithm>
 
-#include "codecs/fixture_bytes.h"
+#include "codecs/bmp_writer.h"
 #include "platform/gdiplus/codecs/image_decoder.h"
 
 namespace repng::codecs {
 namespace {
 
 using test::Bytes;
-using test::PutLe16;
-using test::PutLe32;
 
-constexpr uint32_t kSrgb = 0x73524742;
-constexpr uint32_t kEmbedded = 0x4D424544;
-constexpr uint32_t kLinked = 0x4C494E4B;
-
-struct BmpSpec {
-  uint32_t header_size = 40;
-  int32_t width = 2;
-  int32_t height = 2;  // negative: top-down
-  uint16_t bpp = 24;
-  uint32_t compression = 0;
-  std::vector<uint32_t> masks;  // after a 40-byte header, or inside longer ones
-  Bytes palette;                // raw entries, 4 bytes each (3 in a core header)
-  uint32_t colors_used = 0;
-  std::vector<Bytes> rows;  // file order, padded here to 4 bytes
-  uint32_t cs_type = kSrgb;
-  Bytes profile;  // V5 embedded profile, placed after the pixels
-};
-
-Bytes MakeBmp(const BmpSpec& s) {
-  Bytes header;
-  if (s.header_size == 12) {
-    PutLe16(header, static_cast<uint32_t>(s.width));
-    PutLe16(header, static_cast<uint32_t>(s.height));
-    PutLe16(header, 1);
-    PutLe16(header, s.bpp);
-  } else {
-    PutLe32(header, static_cast<uint32_t>(s.width));
-    PutLe32(header, static_cast<uint32_t>(s.height));
-    PutLe16(header, 1);
-    PutLe16(header, s.bpp);
-    PutLe32(header, s.compression);
-    PutLe32(header, 0);
-    PutLe32(header, 2835);
-    PutLe32(header, 2835);
-    PutLe32(header, s.colors_used);
-    PutLe32(header, 0);
-    if (s.header_size > 40) {
-      for (size_t i = 0; i < (s.header_size == 52 ? 3u : 4u); ++i) PutLe32(header, i < s.masks.size() ? s.masks[i] : 0);
-    }
-    if (s.header_size >= 108) {
-      PutLe32(header, s.cs_type);
-      header.resize(header.size() + 48, 0);  // end points and gammas
-    }
-    if (s.header_size == 124) header.resize(header.size() + 16, 0);  // patched below
-  }
-  Bytes pixels;
-  for (Bytes row : s.rows) {
-    row.resize((row.size() + 3) / 4 * 4, 0);
-    pixels.insert(pixels.end(), row.begin(), row.end());
-  }
-  Bytes after_header;
-  if (s.header_size == 40) for (uint32_t m : s.masks) PutLe32(after_header, m);
-  after_header.insert(after_header.end(), s.palette.begin(), s.palette.end());
-
-  const uint32_t pixel_offset = static_cast<uint32_t>(14 + 4 + header.size() + after_header.size());
-  if (s.header_size == 124) {
-    Bytes tail;
-    PutLe32(tail, 4);
-    PutLe32(tail, static_cast<uint32_t>(s.profile.empty() ? 0 : pixel_offset + pixels.size() - 14));
-    PutLe32(tail, static_cast<uint32_t>(s.profile.size()));
-    PutLe32(tail, 0);
-    std::copy(tail.begin(), tail.end(), header.end() - 16);
-  }
-  Bytes file = {'B', 'M'};
-  PutLe32(file, static_cast<uint32_t>(pixel_offset + pixels.size() + s.profile.size()));
-  PutLe32(file, 0);
-  PutLe32(file, pixel_offset);
-  PutLe32(file, s.header_size);
-  file.insert(file.end(), header.begin(), header.end());
-  file.insert(file.end(), after_header.begin(), after_header.end());
-  file.insert(file.end(), pixels.begin(), pixels.end());
-  file.insert(file.end(), s.profile.begin(), s.profile.end());
-  return file;
-}
+using test::BmpSpec;
+using test::MakeBmp;
+constexpr uint32_t kEmbedded = test::kBmpEmbedded;
+constexpr uint32_t kLinked = test::kBmpLinked;
 
 DecodeResult Decode(const Bytes& bmp, DecodedImage* image) {
   return DecodeImage(bmp.data(), bmp.size(), image);

@@ -3,6 +3,7 @@ find_package(ZLIB REQUIRED)
 add_library(repng_codecs_fixtures STATIC
   ${CMAKE_CURRENT_LIST_DIR}/fixture_bytes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/png_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bmp_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gif_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/library_writers.cpp)
 target_include_directories(repng_codecs_fixtures PUBLIC ${PROJECT_SOURCE_DIR}/tests)
@@ -15,6 +16,9 @@ repng_gtest(codecs_test
     ${CMAKE_CURRENT_LIST_DIR}/bmp_decoder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/gif_decoder_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/jpeg_tiff_decoder_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/fuzz_regression_test.cpp
   LIBS repng_codecs repng_codecs_fixtures)
 # Fixtures are written with designated initialisers that name only what differs.
 target_compile_options(codecs_test PRIVATE -Wno-missing-field-initializers)
+target_compile_definitions(codecs_test PRIVATE
+  REPNG_FUZZ_REGRESSIONS="${PROJECT_SOURCE_DIR}/tests/fuzz/regressions")

@@ -88,6 +88,16 @@ DecodeResult CheckColorSpace(const uint8_t* data, size_t size, uint32_t header_s
 
 }  // namespace
 
+uint64_t RowStride(const BmpLayout& layout) {
+  return (static_cast<uint64_t>(layout.width) * layout.bits_per_pixel + 31) / 32 * 4;
+}
+
+// The last row may lack its padding; anything shorter is cut off.
+uint64_t UncompressedPixelBytes(const BmpLayout& layout) {
+  const uint64_t bits_per_row = static_cast<uint64_t>(layout.width) * layout.bits_per_pixel;
+  return RowStride(layout) * (layout.height - 1) + (bits_per_row + 7) / 8;
+}
+
 DecodeResult ParseBmpLayout(const uint8_t* data, size_t size, BmpLayout* layout) {
   *layout = BmpLayout{};
   if (size < 2 || data[0] != 'B' || data[1] != 'M') return DecodeResult::kNotRecognised;
@@ -181,6 +191,12 @@ DecodeResult ParseBmpLayout(const uint8_t* data, size_t size, BmpLayout* layout)
     if (palette_offset > layout->pixel_offset) return DecodeResult::kDamaged;
   }
   if (layout->pixel_offset > size) return DecodeResult::kDamaged;
+  // Uncompressed rows are checked here, so a short file that claims a large
+  // picture is refused before its pixels are allocated.
+  if (layout->compression != Compression::kRle8 && layout->compression != Compression::kRle4 &&
+      !RangeInside(layout->pixel_offset, UncompressedPixelBytes(*layout), size)) {
+    return DecodeResult::kDamaged;
+  }
   return DecodeResult::kOk;
 }
 

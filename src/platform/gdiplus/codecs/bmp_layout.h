@@ -40,6 +40,9 @@ struct BmpLayout {
   uint64_t pixel_offset = 0;  // from the start of the file
 };
 
+uint64_t RowStride(const BmpLayout& layout);
+uint64_t UncompressedPixelBytes(const BmpLayout& layout);
+
 // Reads and checks the headers: kOk, kDamaged, kUnsupported or kTooLarge.
 DecodeResult ParseBmpLayout(const uint8_t* data, size_t size, BmpLayout* layout);
 

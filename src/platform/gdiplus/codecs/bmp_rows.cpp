@@ -24,11 +24,8 @@ uint32_t MaskedPixel(uint32_t word, const BmpLayout& layout) {
 
 DecodeResult DecodeBmpRows(const uint8_t* data, size_t size, const BmpLayout& layout,
                            DecodedImage& out) {
-  const uint64_t bits_per_row = static_cast<uint64_t>(layout.width) * layout.bits_per_pixel;
-  const uint64_t stride = (bits_per_row + 31) / 32 * 4;
-  const uint64_t last_row_bytes = (bits_per_row + 7) / 8;
-  // The last row may lack its padding; anything shorter is cut off.
-  if (!RangeInside(layout.pixel_offset, stride * (layout.height - 1) + last_row_bytes, size)) {
+  const uint64_t stride = RowStride(layout);
+  if (!RangeInside(layout.pixel_offset, UncompressedPixelBytes(layout), size)) {
     return DecodeResult::kDamaged;
   }
   const bool alpha_read = layout.alpha_in_fourth_byte || layout.channels[3].bits != 0;

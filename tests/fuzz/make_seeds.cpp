@@ -1,0 +1,122 @@
+// Writes seed corpora for the decoder fuzzers from the unit tests' fixture
+// writers: <dir>/<format>/<name>, and every seed also under <dir>/image.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "codecs/bmp_writer.h"
+#include "codecs/gif_writer.h"
+#include "codecs/library_writers.h"
+#include "codecs/png_writer.h"
+
+namespace {
+
+using repng::test::Bytes;
+namespace fs = std::filesystem;
+
+void Save(const fs::path& root, const std::string& format, const std::string& name, const Bytes& bytes) {
+  for (const std::string& folder : {format, std::string("image")}) {
+    fs::create_directories(root / folder);
+    std::ofstream out(root / folder / (format + "_" + name), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
+Bytes Ramp(size_t count) {
+  Bytes b;
+  for (size_t i = 0; i < count; ++i) b.push_back(static_cast<uint8_t>(i * 37 + 11));
+  return b;
+}
+
+void PngSeeds(const fs::path& root) {
+  using repng::test::PngSpec;
+  const std::pair<uint8_t, uint8_t> variants[] = {{0, 1}, {0, 4}, {0, 8}, {2, 8}, {3, 2}, {3, 8}, {4, 8}, {6, 8}};
+  for (const auto& [type, depth] : variants) {
+    for (const bool interlaced : {false, true}) {
+      PngSpec spec{.width = 7, .height = 5, .bit_depth = depth, .color_type = type, .interlaced = interlaced};
+      const uint32_t channels = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
+      const uint32_t limit = type == 3 ? 4u : 1u << depth;
+      for (uint32_t i = 0; i < 7 * 5 * channels; ++i) spec.samples.push_back(static_cast<uint16_t>(i * 5 % limit));
+      if (type == 3) spec.palette = Ramp(3 * std::min(4u, 1u << depth));
+      if (type == 0 || type == 2) spec.before_idat = {{"tRNS", Bytes(type == 0 ? 2 : 6, 1)}};
+      if (type == 6) spec.after_idat = {{"eXIf", repng::test::MakeExifTiff(1)}};
+      Save(root, "png", std::to_string(type) + "_" + std::to_string(depth) + (interlaced ? "_i" : ""),
+           repng::test::MakePng(spec));
+    }
+  }
+}
+
+void BmpSeeds(const fs::path& root) {
+  using repng::test::BmpSpec;
+  const Bytes palette = Ramp(16);
+  Save(root, "bmp", "pal8", MakeBmp(BmpSpec{.width = 3, .height = 2, .bpp = 8, .palette = palette, .colors_used = 4,
+                                             .rows = {{0, 1, 2}, {3, 2, 1}}}));
+  Save(root, "bmp", "pal1", MakeBmp(BmpSpec{.width = 9, .height = -1, .bpp = 1, .palette = Ramp(8), .rows = {{0xA5, 0x80}}}));
+  Save(root, "bmp", "rgb24", MakeBmp(BmpSpec{.width = 2, .height = 2, .bpp = 24, .rows = {Ramp(6), Ramp(6)}}));
+  Save(root, "bmp", "core", MakeBmp(BmpSpec{.header_size = 12, .width = 2, .height = 1, .bpp = 24, .rows = {Ramp(6)}}));
+  Save(root, "bmp", "rgb555", MakeBmp(BmpSpec{.width = 2, .height = 1, .bpp = 16, .rows = {Ramp(4)}}));
+  Save(root, "bmp", "argb32", MakeBmp(BmpSpec{.width = 2, .height = 1, .bpp = 32, .rows = {Ramp(8)}}));
+  Save(root, "bmp", "v5", MakeBmp(BmpSpec{.header_size = 124, .width = 1, .height = -2, .bpp = 32, .compression = 3,
+                                         .masks = {0xFF00, 0xFF0000, 0xFF000000, 0xFF}, .rows = {Ramp(4), Ramp(4)}}));
+  Save(root, "bmp", "bitfields565", MakeBmp(BmpSpec{.width = 2, .height = 1, .bpp = 16, .compression = 3,
+                                                   .masks = {0xF800, 0x07E0, 0x001F}, .rows = {Ramp(4)}}));
+  Save(root, "bmp", "rle8", MakeBmp(BmpSpec{.width = 4, .height = 3, .bpp = 8, .compression = 1, .palette = palette,
+                                           .colors_used = 4,
+                                           .rows = {{1, 0, 0, 3, 1, 2, 1, 0, 0, 0, 0, 2, 1, 1, 1, 2, 0, 1}}}));
+  Save(root, "bmp", "rle4", MakeBmp(BmpSpec{.width = 6, .height = 1, .bpp = 4, .compression = 2, .palette = palette,
+                                           .colors_used = 4, .rows = {{3, 0x12, 0, 3, 0x30, 0x20, 0, 1}}}));
+}
+
+void GifSeeds(const fs::path& root) {
+  const Bytes global = Ramp(12);
+  Bytes framed = repng::test::GifHeader(4, 3, global);
+  repng::test::AppendGifFrame(framed, {.left = 1, .top = 1, .width = 2, .height = 2, .indices = {0, 1, 2, 3},
+                                       .transparent_index = 2});
+  repng::test::EndGif(framed);
+  Save(root, "gif", "framed", framed);
+  Bytes interlaced = repng::test::GifHeader(2, 9, {});
+  std::vector<uint8_t> indices;
+  for (uint8_t i = 0; i < 18; ++i) indices.push_back(i % 4);
+  repng::test::AppendGifFrame(interlaced, {.width = 2, .height = 9, .interlaced = true, .local_palette = global,
+                                           .indices = indices});
+  repng::test::EndGif(interlaced);
+  Save(root, "gif", "interlaced", interlaced);
+}
+
+void JpegAndTiffSeeds(const fs::path& root) {
+  using repng::test::JpegSpec;
+  for (const int components : {1, 3, 4}) {
+    for (const bool progressive : {false, true}) {
+      JpegSpec spec{.width = 16, .height = 8, .components = components, .progressive = progressive};
+      spec.samples = Ramp(16 * 8 * static_cast<size_t>(components));
+      if (components == 3 && progressive) spec.exif_tiff = repng::test::MakeExifTiff(1);
+      Save(root, "jpeg", std::to_string(components) + (progressive ? "_p" : ""), repng::test::MakeJpeg(spec));
+    }
+  }
+  using repng::test::TiffPage;
+  for (const uint16_t compression : {uint16_t{1}, uint16_t{5}, uint16_t{8}, uint16_t{32773}}) {
+    Save(root, "tiff", "rgb_" + std::to_string(compression),
+         repng::test::MakeTiff({TiffPage{.width = 4, .height = 3, .compression = compression, .samples = Ramp(36)}}));
+  }
+  Save(root, "tiff", "gray", repng::test::MakeTiff({TiffPage{.photometric = 1, .samples_per_pixel = 1, .samples = Ramp(4)}}));
+  Save(root, "tiff", "rgba", repng::test::MakeTiff({TiffPage{.samples_per_pixel = 4, .extra_sample = 2, .samples = Ramp(16)}}));
+  TiffPage palette{.photometric = 3, .samples_per_pixel = 1, .samples = {0, 1, 2, 3}};
+  palette.colormap.assign(3 * 256, 0x4000);
+  Save(root, "tiff", "palette", repng::test::MakeTiff({palette}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: fuzz_make_seeds <corpus folder>\n";
+    return 2;
+  }
+  const fs::path root = argv[1];
+  PngSeeds(root);
+  BmpSeeds(root);
+  GifSeeds(root);
+  JpegAndTiffSeeds(root);
+  return 0;
+}
