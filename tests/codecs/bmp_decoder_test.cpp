@@ -101,6 +101,10 @@ TEST(BmpDecoder, DirectColourAndMasks) {
   alpha_fields.masks.push_back(0xFF000000);
   EXPECT_EQ(DecodeOk(alpha_fields), (std::vector<uint32_t>{0x10030201}));
 
+  BmpSpec no_green = info_masks;
+  no_green.masks = {0x00FF0000, 0, 0x000000FF};
+  EXPECT_EQ(DecodeOk(no_green), (std::vector<uint32_t>{0xFF030001}));
+
   BmpSpec wide_mask = info_masks;
   wide_mask.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
   DecodedImage image;

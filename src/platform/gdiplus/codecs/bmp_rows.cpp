@@ -7,6 +7,7 @@ namespace repng::codecs::bmp {
 namespace {
 
 uint32_t ChannelValue(uint32_t word, const MaskChannel& channel) {
+  if (channel.bits == 0) return 0;  // a colour without a mask is black
   const uint32_t value = (word & channel.mask) >> channel.shift;
   if (channel.bits == 8) return value;
   const uint32_t max = (1u << channel.bits) - 1;
