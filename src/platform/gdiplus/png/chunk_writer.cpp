@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace repng::png {
 namespace {
@@ -33,9 +34,8 @@ bool AppendChunk(const char (&type)[5], const uint8_t* data, size_t size, std::v
 bool WritePngFile(const PngRaster& raster, const std::vector<uint8_t>& zlib_stream,
                   std::vector<uint8_t>* out, size_t max_idat_payload) {
   if (max_idat_payload == 0 || max_idat_payload > kMaxChunkData) return false;
-  out->clear();
+  out->assign(std::begin(kSignature), std::end(kSignature));
   out->reserve(zlib_stream.size() + raster.palette.size() + raster.transparency.size() + 128);
-  out->insert(out->end(), kSignature, kSignature + sizeof kSignature);
 
   std::vector<uint8_t> header;
   AppendBigEndian32(raster.width, &header);

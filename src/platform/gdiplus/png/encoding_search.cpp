@@ -5,6 +5,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string>
 #include <stdexcept>
 #include <tuple>
 
@@ -19,8 +20,6 @@ namespace {
 constexpr size_t kUnbounded = std::numeric_limits<size_t>::max();
 // The noise probe's level: only the ratio matters, so the fastest will do.
 constexpr int kProbeLevel = 1;
-// Zopfli is run on this many of the best finalists, one per worker.
-constexpr size_t kZopfliFinalists = 2;
 
 struct Trial {
   size_t reduction;
@@ -76,24 +75,57 @@ double CompressedFraction(const PngRaster& raster) {
   return static_cast<double>(stream.size()) / static_cast<double>(filtered.size());
 }
 
-std::vector<Screened> Screen(const std::vector<ReducedCandidate>& reductions,
-                             const std::vector<Trial>& trials, const SearchBudget& budget) {
-  Finalists finalists(std::max<size_t>(budget.finalists, 1));
+// Screens `trials` into `finalists`, each on its worker's compressor.
+void Screen(const std::vector<ReducedCandidate>& reductions, const std::vector<Trial>& trials,
+            size_t first_index, int level, Finalists* finalists) {
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
-  RunTrials(trials.size(), [&](size_t index, unsigned worker) {
-    if (!compressors[worker]) compressors[worker].emplace(budget.screening_level);
+  RunTrials(trials.size() - first_index, [&](size_t offset, unsigned worker) {
+    if (!compressors[worker]) compressors[worker].emplace(level);
+    const size_t index = first_index + offset;
     const Trial& trial = trials[index];
     std::vector<uint8_t> filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy);
     std::vector<uint8_t> stream;
-    if (!compressors[worker]->Compress(filtered.data(), filtered.size(), finalists.Bound(), &stream)) {
+    if (!compressors[worker]->Compress(filtered.data(), filtered.size(), finalists->Bound(), &stream)) {
       return;  // larger than every kept trial
     }
-    finalists.Offer(Screened{stream.size(), index, std::move(filtered)});
+    finalists->Offer(Screened{stream.size(), index, std::move(filtered)});
   });
+}
+
+// Two rounds: the ranking strategies on every reduction, then the others on
+// the best reductions only, so that reductions times strategies does not
+// multiply the time.
+std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions, const SearchBudget& budget,
+                                std::vector<Trial>* trials) {
+  for (size_t r = 0; r < reductions.size(); ++r) {
+    for (const FilterStrategy strategy : budget.first_strategies) trials->push_back({r, strategy});
+  }
+  if (trials->empty()) throw std::invalid_argument("no trials");
+  const size_t kept = std::max<size_t>(budget.reductions_kept, 1);
+  Finalists ranking(std::max<size_t>(budget.finalists, kept * budget.first_strategies.size()));
+  Screen(reductions, *trials, 0, budget.screening_level, &ranking);
+  std::vector<Screened> ranked = ranking.Take();
+
+  std::vector<size_t> best_reductions;
+  for (const Screened& s : ranked) {
+    const size_t r = (*trials)[s.trial].reduction;
+    if (best_reductions.size() < kept &&
+        std::find(best_reductions.begin(), best_reductions.end(), r) == best_reductions.end()) {
+      best_reductions.push_back(r);
+    }
+  }
+  const size_t second_round = trials->size();
+  for (const size_t r : best_reductions) {
+    for (const FilterStrategy strategy : budget.strategies) trials->push_back({r, strategy});
+  }
+
+  Finalists finalists(std::max<size_t>(budget.finalists, 1));
+  for (Screened& s : ranked) finalists.Offer(std::move(s));
+  Screen(reductions, *trials, second_round, budget.screening_level, &finalists);
   return finalists.Take();
 }
 
-// The strong pass over the finalists: libdeflate's strongest level for each,
+// The strong pass over the finalists: libdeflate's strong level for each,
 // then zopfli for the best few when the budget allows; the smallest stream
 // wins, ties to the better screened finalist.
 struct Compressed {
@@ -106,7 +138,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const Searc
   std::vector<std::vector<uint8_t>> strong(finalists.size());
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
   RunTrials(finalists.size(), [&](size_t index, unsigned worker) {
-    if (!compressors[worker]) compressors[worker].emplace(kStrongestDeflateLevel);
+    if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
     const std::vector<uint8_t>& data = finalists[index].filtered;
     if (!compressors[worker]->Compress(data.data(), data.size(), kUnbounded, &strong[index])) {
       throw std::bad_alloc();
@@ -117,10 +149,11 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const Searc
   std::stable_sort(ranking.begin(), ranking.end(),
                    [&strong](size_t a, size_t b) { return strong[a].size() < strong[b].size(); });
 
-  Compressed best{std::move(strong[ranking.front()]), ranking.front(), "deflate-12"};
+  Compressed best{std::move(strong[ranking.front()]), ranking.front(),
+                  "deflate-" + std::to_string(budget.final_level)};
   if (budget.zopfli_iterations <= 0) return best;
 
-  const size_t zopfli_count = std::min(kZopfliFinalists, ranking.size());
+  const size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
   std::vector<std::vector<uint8_t>> zopfli(zopfli_count);
   RunTrials(zopfli_count, [&](size_t index, unsigned) {
     const std::vector<uint8_t>& data = finalists[ranking[index]].filtered;
@@ -134,11 +167,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const Searc
 
 Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget) {
   std::vector<Trial> trials;
-  for (size_t r = 0; r < reductions.size(); ++r) {
-    for (const FilterStrategy strategy : budget.strategies) trials.push_back({r, strategy});
-  }
-  if (trials.empty()) throw std::invalid_argument("no trials");
-  const std::vector<Screened> finalists = Screen(reductions, trials, budget);
+  const std::vector<Screened> finalists = ScreenAll(reductions, budget, &trials);
   if (finalists.empty()) throw std::bad_alloc();
   Compressed winner = CompressFinalists(finalists, budget);
 

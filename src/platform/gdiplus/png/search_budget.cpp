@@ -10,51 +10,60 @@ using S = FilterStrategy;
 // short search.
 constexpr double kNoisyFraction = 0.5;
 
-// Sizes of filtered data, which is what every trial's time grows with.
+// Sizes of filtered data (the widest reduction), which every trial's time
+// grows with.
+constexpr size_t kTiny = 32 * 1024;
 constexpr size_t kSmall = 256 * 1024;
 constexpr size_t kMedium = 2 * 1024 * 1024;
-constexpr size_t kLarge = 16 * 1024 * 1024;
+constexpr size_t kLarge = 8 * 1024 * 1024;
 
-// Zopfli takes about a second per few hundred kilobytes of input at its
-// default 15 rounds; it is given only what it can finish quickly.
-constexpr size_t kZopfliFullRounds = 64 * 1024;
-constexpr size_t kZopfliFewRounds = 512 * 1024;
+// None and min-sum together pick the right reduction nearly always (none
+// suits palettes and low bit depths, min-sum the rest), so they rank the
+// reductions before the costlier strategies run.
+std::vector<FilterStrategy> RankingStrategies() { return {S::kNone, S::kMinSum}; }
 
-std::vector<FilterStrategy> AllStrategies() {
-  return {S::kNone, S::kSub, S::kUp, S::kAverage, S::kPaeth,
-          S::kMinSum, S::kEntropy, S::kBigrams, S::kBigramEntropy, S::kBruteForce};
+std::vector<FilterStrategy> OtherStrategies(bool with_brute_force) {
+  std::vector<FilterStrategy> all = {S::kSub, S::kUp, S::kAverage, S::kPaeth,
+                                     S::kEntropy, S::kBigrams, S::kBigramEntropy};
+  if (with_brute_force) all.push_back(S::kBruteForce);
+  return all;
 }
 
 }  // namespace
 
 SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fraction) {
   SearchBudget budget;
+  budget.first_strategies = RankingStrategies();
   const bool noisy = compressed_fraction > kNoisyFraction;
-  if (noisy && filtered_bytes > kSmall) {
-    budget.strategies = {S::kMinSum, S::kBigramEntropy};
-    budget.screening_level = 2;
-    budget.finalists = 1;
+  if (noisy && filtered_bytes > kTiny) {
+    budget.first_strategies = {S::kMinSum};
+    budget.strategies = filtered_bytes <= kSmall ? std::vector<S>{S::kEntropy, S::kBigramEntropy}
+                                                 : std::vector<S>{};
+    budget.screening_level = 1;
+    budget.final_level = filtered_bytes <= kMedium ? 12 : 9;
     return budget;
   }
   if (filtered_bytes <= kSmall) {
-    budget.strategies = AllStrategies();
-    budget.screening_level = 8;
-    budget.finalists = 3;
-    budget.zopfli_iterations = filtered_bytes <= kZopfliFullRounds ? 15 : 5;
-  } else if (filtered_bytes <= kMedium) {
-    budget.strategies = AllStrategies();
+    budget.reductions_kept = 2;
+    budget.strategies = OtherStrategies(true);
     budget.screening_level = 6;
+    budget.finalists = 3;
+    // Zopfli's time grows with its input times its rounds; this keeps it near
+    // a few tenths of a second.
+    budget.zopfli_iterations = filtered_bytes <= kTiny ? 15 : filtered_bytes <= kSmall / 2 ? 3 : 1;
+    budget.zopfli_finalists = filtered_bytes <= kTiny ? 2 : 1;
+  } else if (filtered_bytes <= kMedium) {
+    budget.strategies = OtherStrategies(false);
+    budget.screening_level = 3;
     budget.finalists = 2;
-    budget.zopfli_iterations = filtered_bytes <= kZopfliFewRounds ? 2 : 0;
   } else if (filtered_bytes <= kLarge) {
-    budget.strategies = {S::kNone, S::kUp, S::kPaeth, S::kMinSum, S::kEntropy, S::kBigrams,
-                         S::kBigramEntropy};
-    budget.screening_level = 4;
-    budget.finalists = 1;
+    budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
+    budget.screening_level = 1;
+    budget.final_level = 10;
   } else {
-    budget.strategies = {S::kNone, S::kMinSum, S::kBigramEntropy};
-    budget.screening_level = 2;
-    budget.finalists = 1;
+    budget.strategies = {S::kBigrams};
+    budget.screening_level = 1;
+    budget.final_level = 9;
   }
   return budget;
 }

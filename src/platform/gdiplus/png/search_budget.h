@@ -11,10 +11,16 @@
 namespace repng::png {
 
 struct SearchBudget {
-  std::vector<FilterStrategy> strategies;  // tried on every reduction
-  int screening_level = 6;                 // libdeflate level of the screening
-  size_t finalists = 1;                    // best screened candidates given the strong pass
-  int zopfli_iterations = 0;               // 0: no zopfli
+  // Tried on every reduction; the best `reductions_kept` reductions then get
+  // `strategies` as well.
+  std::vector<FilterStrategy> first_strategies;
+  size_t reductions_kept = 1;
+  std::vector<FilterStrategy> strategies;
+  int screening_level = 6;   // libdeflate level of the screening
+  size_t finalists = 1;      // best screened trials given the strong pass
+  int final_level = 12;      // libdeflate level of the strong pass
+  int zopfli_iterations = 0; // 0: no zopfli
+  size_t zopfli_finalists = 0;
 };
 
 // `filtered_bytes` is the size of the largest candidate's filtered data;
