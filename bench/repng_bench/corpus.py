@@ -80,6 +80,8 @@ class CorpusFile:
 
 def Spread(items: list, count: int) -> list:
     """count items evenly spaced over the sorted list, the first included."""
+    if count <= 0:
+        return []
     if len(items) <= count:
         return list(items)
     step = len(items) / count

@@ -101,7 +101,7 @@ def RunPeer(peer: Peer, source: str, work_dir: str) -> Outcome:
 
     produced = None if failure else _PngSizeOrNone(output)
     if produced is None and not failure:
-        failure = "no output"
+        failure = "no PNG output"
     after = original if produced is None else min(original, produced)
     return Outcome(after, seconds, failure)
 
