@@ -40,4 +40,5 @@ if [ ! -x "$oxipng_bin" ] || [ ! -x "$ect_bin" ]; then
   chmod +x "$oxipng_bin" "$ect_bin"
 fi
 "$oxipng_bin" --version > /dev/null
-"$ect_bin" 2>&1 | grep -q 'Efficient Compression Tool'
+ect_banner=$("$ect_bin" 2>&1 || true)
+grep -q 'Efficient Compression Tool' <<< "$ect_banner"
