@@ -183,15 +183,11 @@ TEST(PngDecoder, RefusesWhatThe32BitPathWouldLose) {
 }
 
 TEST(PngDecoder, VastHeaderIsRefusedBeforeAllocating) {
-  PngSpec spec;
-  spec.width = 100000;
-  spec.height = 100000;
-  spec.color_type = 0;
-  // No samples: the IDAT would be empty, but the header is refused first.
+  // The image data is a single byte: only the header is ever looked at.
   Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Bytes ihdr;
-  test::PutBe32(ihdr, spec.width);
-  test::PutBe32(ihdr, spec.height);
+  test::PutBe32(ihdr, 100000);
+  test::PutBe32(ihdr, 100000);
   ihdr.insert(ihdr.end(), {8, 0, 0, 0, 0});
   png = test::AppendChunk(png, "IHDR", ihdr);
   png = test::AppendChunk(png, "IDAT", test::ZlibCompress({0}));

@@ -10,7 +10,13 @@ namespace repng::codecs {
 
 // 16384 x 16384. A larger picture is refused before any pixel memory is
 // allocated, so a small file that claims a vast picture cannot exhaust memory.
+// Fuzzing builds lower it, so that inputs claiming vast pictures do not
+// spend the fuzzer's time on filling gigabytes.
+#ifdef REPNG_FUZZING_MAX_PIXELS
+inline constexpr uint64_t kMaxPixels = REPNG_FUZZING_MAX_PIXELS;
+#else
 inline constexpr uint64_t kMaxPixels = 268435456;
+#endif
 
 // A whole still picture: straight (not premultiplied) alpha, pixels
 // 0xAARRGGBB, rows top-down with no gap, width * height entries.
