@@ -8,6 +8,17 @@
 
 namespace repng::test {
 
+inline BITMAPINFO TopDown32(LONG width, LONG height) {
+  BITMAPINFO request{};
+  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  request.bmiHeader.biWidth = width;
+  request.bmiHeader.biHeight = -height;
+  request.bmiHeader.biPlanes = 1;
+  request.bmiHeader.biBitCount = 32;
+  request.bmiHeader.biCompression = BI_RGB;
+  return request;
+}
+
 struct DibPixels {
   LONG width = 0;
   LONG height = 0;
@@ -24,13 +35,7 @@ inline DibPixels ReadDibPixels(HBITMAP bitmap) {
   out.width = description.bmWidth;
   out.height = description.bmHeight;
   out.pixels.resize(size_t(out.width) * size_t(out.height));
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  request.bmiHeader.biWidth = out.width;
-  request.bmiHeader.biHeight = -out.height;
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO request = TopDown32(out.width, out.height);
   const HDC context = CreateCompatibleDC(nullptr);
   const int rows = GetDIBits(context, bitmap, 0, UINT(out.height), out.pixels.data(), &request, DIB_RGB_COLORS);
   DeleteDC(context);
@@ -40,13 +45,7 @@ inline DibPixels ReadDibPixels(HBITMAP bitmap) {
 
 // A new 32-bit top-down DIB section holding `pixels`.
 inline HBITMAP MakeDibSection(LONG width, LONG height, const std::vector<uint32_t>& pixels) {
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  request.bmiHeader.biWidth = width;
-  request.bmiHeader.biHeight = -height;
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO request = TopDown32(width, height);
   void* bits = nullptr;
   const HBITMAP section = CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (section != nullptr) {

@@ -63,20 +63,4 @@ TEST_F(GdiplusWrappers, CloneNeverLosesTheCopy) {
   EXPECT_EQ(bitmap.Clone(), nullptr);
 }
 
-TEST_F(GdiplusWrappers, StreamConstructorReportsUndecodableData) {
-  IStream* stream = nullptr;
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
-  stream->Write("GIF89a", 6, nullptr);
-  LARGE_INTEGER start{};
-  stream->Seek(start, STREAM_SEEK_SET, nullptr);
-  Bitmap* bitmap = new Bitmap(stream, FALSE);
-  stream->Release();
-  ASSERT_NE(bitmap, nullptr);
-  EXPECT_NE(bitmap->GetLastStatus(), Ok);
-  HBITMAP section = nullptr;
-  EXPECT_NE(bitmap->GetHBITMAP(Color(0), &section), Ok);
-  EXPECT_EQ(section, nullptr);
-  delete bitmap;
-}
-
 }  // namespace

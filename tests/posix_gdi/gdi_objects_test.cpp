@@ -83,33 +83,6 @@ TEST(GdiObjects, GetDIBitsFailsOnBadContextsHandlesAndFormats) {
   EXPECT_FALSE(DeleteDC(context));
 }
 
-TEST(GdiObjects, GetObjectDescribesTheBitmap) {
-  const HBITMAP section = MakeSection(3);
-  BITMAP description{};
-  EXPECT_EQ(GetObjectW(section, 0, nullptr), int(sizeof description));
-  EXPECT_EQ(GetObjectW(section, int(sizeof description) - 1, &description), 0);
-  ASSERT_EQ(GetObjectW(section, sizeof description, &description), int(sizeof description));
-  EXPECT_EQ(description.bmWidth, 2);
-  EXPECT_EQ(description.bmHeight, 3);
-  EXPECT_EQ(description.bmWidthBytes, 8);
-  EXPECT_EQ(description.bmBitsPixel, 32);
-  EXPECT_EQ(GetObjectType(section), DWORD(OBJ_BITMAP));
-  DeleteObject(section);
-  EXPECT_EQ(GetObjectType(section), 0u);
-}
-
-TEST(GdiObjects, CreateDIBSectionRefusesWhatItDoesNotServe) {
-  void* bits = reinterpret_cast<void*>(1);
-  BITMAPINFO request = Request32(0, 3);
-  EXPECT_EQ(CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-  EXPECT_EQ(bits, nullptr);
-  request = Request32(65536, 65536);
-  EXPECT_EQ(CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-  request = Request32(2, 2);
-  request.bmiHeader.biBitCount = 8;
-  EXPECT_EQ(CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
-}
-
 TEST(GdiObjects, ScreenAndMemoryContexts) {
   const size_t live = repng::posix::testing::LiveGdiObjectCount();
   const HWND desktop = GetDesktopWindow();
@@ -126,22 +99,6 @@ TEST(GdiObjects, ScreenAndMemoryContexts) {
   EXPECT_EQ(ReleaseDC(desktop, screen), 1);
   EXPECT_TRUE(DeleteDC(memory));
   EXPECT_EQ(repng::posix::testing::LiveGdiObjectCount(), live);
-}
-
-TEST(GdiObjects, TestHooksInjectFailures) {
-  repng::posix::testing::SetCreateCompatibleDCFails(true);
-  EXPECT_EQ(CreateCompatibleDC(nullptr), nullptr);
-  repng::posix::testing::SetCreateCompatibleDCFails(false);
-
-  const HBITMAP section = MakeSection(-3);
-  const HDC context = CreateCompatibleDC(nullptr);
-  std::array<uint32_t, 6> rows{};
-  BITMAPINFO request = Request32(2, -3);
-  repng::posix::testing::SetGetDIBitsRowLimit(1);
-  EXPECT_EQ(GetDIBits(context, section, 0, 3, rows.data(), &request, DIB_RGB_COLORS), 1);
-  repng::posix::testing::SetGetDIBitsRowLimit(std::nullopt);
-  DeleteDC(context);
-  DeleteObject(section);
 }
 
 }  // namespace

@@ -91,16 +91,6 @@ TEST(HGlobalStream, GrowableStreamWritesSeeksAndFreesItsMemory) {
   EXPECT_EQ(read, data.size());
   EXPECT_EQ(back, data);
 
-  // Writing past the end leaves a gap of zeros.
-  ASSERT_EQ(stream->Seek(Offset(4), STREAM_SEEK_END, nullptr), S_OK);
-  ASSERT_EQ(stream->Write("z", 1, nullptr), S_OK);
-  EXPECT_EQ(StreamSize(stream), data.size() + 5);
-  BYTE tail[5] = {1, 1, 1, 1, 1};
-  ASSERT_EQ(stream->Seek(Offset(-5), STREAM_SEEK_END, nullptr), S_OK);
-  ASSERT_EQ(stream->Read(tail, 5, nullptr), S_OK);
-  EXPECT_EQ(tail[0] | tail[1] | tail[2] | tail[3], 0);
-  EXPECT_EQ(tail[4], 'z');
-
   stream->Release();
   EXPECT_EQ(repng::posix::testing::LiveGlobalBlockCount(), live);
 }
@@ -141,22 +131,10 @@ TEST(HGlobalStream, ReferencesAndClonesShareTheBlock) {
   EXPECT_STREQ(text, "hello");
   clone->Release();
   EXPECT_EQ(repng::posix::testing::LiveGlobalBlockCount(), live);
-}
 
-TEST(HGlobalStream, RefusesBadArguments) {
-  IStream* stream = reinterpret_cast<IStream*>(1);
-  // A new block that nothing would ever free.
+  // A new block that nothing would ever free is refused.
   EXPECT_EQ(CreateStreamOnHGlobal(nullptr, FALSE, &stream), E_INVALIDARG);
   EXPECT_EQ(stream, nullptr);
-  int not_a_block = 0;
-  EXPECT_EQ(CreateStreamOnHGlobal(&not_a_block, FALSE, &stream), E_INVALIDARG);
-
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
-  STATSTG stat{};
-  EXPECT_EQ(stream->Stat(&stat, 8), STG_E_INVALIDFLAG);
-  EXPECT_EQ(stream->Stat(nullptr, STATFLAG_NONAME), STG_E_INVALIDPOINTER);
-  EXPECT_EQ(stream->Read(nullptr, 1, nullptr), STG_E_INVALIDPOINTER);
-  stream->Release();
 }
 
 }  // namespace
