@@ -4,6 +4,17 @@
 
 #include "platform/windows_api.h"
 
+// The SDK's own GDI+ headers define these; windows.h does not.
+#ifndef WINGDIPAPI
+#define WINGDIPAPI WINAPI
+#endif
+#ifndef GDIPCONST
+#define GDIPCONST const
+#endif
+#ifdef _WIN32
+typedef DWORD ARGB;
+#endif
+
 namespace Gdiplus {
 
 enum Status {
