@@ -8,6 +8,8 @@
 class ScopedFileHandle {
  public:
   explicit ScopedFileHandle(HANDLE handle) : handle_(handle) {}
+  ScopedFileHandle(ScopedFileHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
   ScopedFileHandle(const ScopedFileHandle&) = delete;
   ScopedFileHandle& operator=(const ScopedFileHandle&) = delete;
   ~ScopedFileHandle() { Close(); }

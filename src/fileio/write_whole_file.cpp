@@ -14,6 +14,14 @@ constexpr int kMaxSiblingNames = 10;
 // Tries of the final name, which can grow between two calls.
 constexpr int kMaxFinalPathTries = 3;
 
+// What ends a folder's part of a path. Elsewhere than on Windows a
+// backslash is an ordinary character of a name.
+#ifdef _WIN32
+constexpr WCHAR kFolderSeparators[] = TEXT("\\/");
+#else
+constexpr WCHAR kFolderSeparators[] = TEXT("/");
+#endif
+
 // The name of the file itself, symbolic links resolved, so that the new
 // file lands in the folder of the real file and a link stays a link.
 std::optional<Path> FinalPathOf(HANDLE file) {
@@ -31,27 +39,52 @@ std::optional<Path> FinalPathOf(HANDLE file) {
   return std::nullopt;
 }
 
+// The path up to and including its last folder separator.
+Path FolderPartOf(const Path& path) {
+  const size_t separator = path.find_last_of(kFolderSeparators);
+  return separator == Path::npos ? Path() : path.substr(0, separator + 1);
+}
+
 bool WriteAllAt(HANDLE file, const BYTE* bytes, DWORD length) {
   DWORD written = 0;
   return WriteFile(file, bytes, length, &written, nullptr) && written == length;
 }
 
-// Writes the bytes to a new file beside `final_path` and flushes them to
-// disk. Returns the new file's name, or nothing with no new file left over.
-std::optional<Path> WriteSibling(const Path& final_path, const BYTE* bytes, DWORD length) {
+// The complete new content, flushed to disk, in a file beside the old one
+// that stays open until it takes the old one's place. Created temporary:
+// on Linux it has no name in the folder until then, so that a process
+// killed on the way leaves nothing behind, and nobody else may read it.
+struct NewFile {
+  Path name;
+  ScopedFileHandle handle;
+};
+
+// Deleted while still open: Windows carries this out at the close, and an
+// unnamed file then never gets its name.
+void Discard(NewFile& file) {
+  DeleteFileW(file.name.c_str());
+  file.handle.Close();
+}
+
+std::optional<NewFile> WriteNewFileBeside(const Path& final_path, const BYTE* bytes, DWORD length) {
+  // The new name does not grow with the old one, so that a name near the
+  // length limit can still be rewritten.
+  const Path folder = FolderPartOf(final_path);
   for (int attempt = 0; attempt < kMaxSiblingNames; ++attempt) {
-    Path sibling = final_path + TEXT(".~repng");
-    sibling.push_back(static_cast<WCHAR>(TEXT('0') + attempt));
-    ScopedFileHandle file(
-        CreateFileW(sibling.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
+    Path name = folder + TEXT(".~repng");
+    name.push_back(static_cast<WCHAR>(TEXT('0') + attempt));
+    // Reading and deletion are shared because ReplaceFileW opens the
+    // replacement for both.
+    NewFile file{name, ScopedFileHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                                    FILE_ATTRIBUTE_TEMPORARY, nullptr))};
+    if (!file.handle.IsValid()) {
       const DWORD error = GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return std::nullopt;
     }
-    const bool complete = WriteAllAt(file.Get(), bytes, length) && FlushFileBuffers(file.Get());
-    if (file.Close() && complete) return sibling;
-    DeleteFileW(sibling.c_str());
+    if (WriteAllAt(file.handle.Get(), bytes, length) && FlushFileBuffers(file.handle.Get())) return file;
+    Discard(file);
     return std::nullopt;
   }
   return std::nullopt;
@@ -66,31 +99,35 @@ bool IsSurelyGone(const Path& path) {
 
 // Puts the new file in the old one's place under the old name, keeping the
 // old file's permissions. On failure the new file stays where it is.
-bool MoveIntoPlace(const Path& final_path, const Path& sibling) {
-  if (ReplaceFileW(final_path.c_str(), sibling.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
+bool MoveIntoPlace(const Path& final_path, const Path& new_name) {
+  if (ReplaceFileW(final_path.c_str(), new_name.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
     return true;
   // ReplaceFileW can fail after the old file has gone; then the new one is
   // the only copy and must take the name.
   if (IsSurelyGone(final_path))
-    return MoveFileExW(sibling.c_str(), final_path.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    return MoveFileExW(new_name.c_str(), final_path.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
   return false;
 }
 
 // A file with several names keeps them all only when its content changes in
-// place. The complete copy beside it is on disk already, so a failure here
-// still leaves the new picture under the file's own name.
-bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, const Path& sibling, const BYTE* bytes,
+// place. The complete copy gets its own name first, so that whatever
+// happens to the overwrite a complete picture stays on disk.
+bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, NewFile& copy, const BYTE* bytes,
                       DWORD length) {
+  if (!copy.handle.Close()) {
+    DeleteFileW(copy.name.c_str());
+    return false;
+  }
   LARGE_INTEGER start{};
   bool overwritten = SetFilePointerEx(target.Get(), start, nullptr, FILE_BEGIN) &&
                      WriteAllAt(target.Get(), bytes, length) && SetEndOfFile(target.Get()) &&
                      FlushFileBuffers(target.Get());
   overwritten = target.Close() && overwritten;
   if (overwritten) {
-    DeleteFileW(sibling.c_str());
+    DeleteFileW(copy.name.c_str());
     return true;
   }
-  return MoveIntoPlace(final_path, sibling);
+  return MoveIntoPlace(final_path, copy.name);
 }
 
 bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
@@ -101,14 +138,14 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
   const std::optional<Path> final_path = FinalPathOf(target.Get());
   if (!final_path) return false;
 
-  const std::optional<Path> sibling = WriteSibling(*final_path, bytes, length);
-  if (!sibling) return false;
-  if (info.nNumberOfLinks > 1) return OverwriteInPlace(target, *final_path, *sibling, bytes, length);
+  std::optional<NewFile> new_file = WriteNewFileBeside(*final_path, bytes, length);
+  if (!new_file) return false;
+  if (info.nNumberOfLinks > 1) return OverwriteInPlace(target, *final_path, *new_file, bytes, length);
 
   // The old file must not be open, not even by us, when it is replaced.
   target.Close();
-  if (MoveIntoPlace(*final_path, *sibling)) return true;
-  if (IsSurelyThere(*final_path)) DeleteFileW(sibling->c_str());
+  if (MoveIntoPlace(*final_path, new_file->name)) return true;
+  if (IsSurelyThere(*final_path)) Discard(*new_file);
   return false;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/posix/kernel32/file_names.h"
 #include "platform/posix/kernel32/last_error.h"
 #include "platform/posix/kernel32/open_file.h"
+#include "platform/posix/kernel32/unnamed_files.h"
 #include "platform/posix/nls/path_bytes.h"
 
 using namespace repng::posix;
@@ -37,6 +38,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   request.share_mode = dwShareMode;
   request.disposition = dwCreationDisposition;
   request.create_read_only = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  request.temporary = (dwFlagsAndAttributes & FILE_ATTRIBUTE_TEMPORARY) != 0;
   std::unique_ptr<FileObject> file = OpenFileObject(*name, request);
   if (!file) return INVALID_HANDLE_VALUE;
   return RegisterFileObject(std::move(file));
@@ -45,8 +47,13 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   std::unique_ptr<FileObject> file = UnregisterFileObject(hObject);
   if (!file) return FALSE;
+  // A file that was neither moved into place nor deleted keeps what was
+  // written to it, under the name it was created as.
+  const bool named = file->unnamed_as.empty() || LinkUnnamedFile(file->fd.Get(), file->unnamed_as);
+  const DWORD link_error = named ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, ERROR_GEN_FAILURE);
   // The descriptor is gone whatever close says; its locks go with it.
   if (!file->fd.Reset()) return FailWithErrno(ERROR_GEN_FAILURE);
+  if (!named) return FailWith(link_error);
   return TRUE;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/posix/kernel32/errno_mapping.h"
 #include "platform/posix/kernel32/file_objects.h"
+#include "platform/posix/kernel32/file_test_hooks.h"
 #include "platform/posix/kernel32/files.h"
 #include "platform/posix/kernel32/last_error.h"
 
@@ -62,9 +63,13 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
       (lpBuffer == nullptr && nNumberOfBytesToWrite > 0))
     return FailWith(ERROR_INVALID_PARAMETER);
   const auto* bytes = static_cast<const unsigned char*>(lpBuffer);
+  const bool fails = testing::IsFileFaultInjected(testing::FileFault::kWrite);
+  const bool falls_short = testing::IsFileFaultInjected(testing::FileFault::kShortWrite);
+  // An injected fault lets half the bytes through first, as a full disk would.
+  const DWORD wanted = (fails || falls_short) ? nNumberOfBytesToWrite / 2 : nNumberOfBytesToWrite;
   DWORD done = 0;
-  while (done < nNumberOfBytesToWrite) {
-    const size_t chunk = std::min<size_t>(nNumberOfBytesToWrite - done, kMaxBytesPerCall);
+  while (done < wanted) {
+    const size_t chunk = std::min<size_t>(wanted - done, kMaxBytesPerCall);
     const ssize_t put = write(file->fd.Get(), bytes + done, chunk);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
@@ -74,6 +79,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     done += static_cast<DWORD>(put);
   }
   *lpNumberOfBytesWritten = done;
+  if (fails) return FailWith(ERROR_DISK_FULL);
   return TRUE;
 }
 
@@ -112,6 +118,7 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   const FileObject* file = FileWithRight(hFile, GENERIC_WRITE);
   if (file == nullptr) return FALSE;
+  if (testing::IsFileFaultInjected(testing::FileFault::kFlush)) return FailWith(ERROR_WRITE_FAULT);
   if (fsync(file->fd.Get()) != 0) return FailWithErrno(ERROR_WRITE_FAULT);
   return TRUE;
 }

@@ -41,6 +41,14 @@ FileObject* LookUpFileObject(HANDLE handle) {
   return found->second.get();
 }
 
+FileObject* FindUnnamedFile(const std::string& name) {
+  Registry& registry = TheRegistry();
+  const std::lock_guard lock(registry.mutex);
+  for (const auto& [handle, file] : registry.files)
+    if (!file->unnamed_as.empty() && file->unnamed_as == name) return file.get();
+  return nullptr;
+}
+
 std::unique_ptr<FileObject> UnregisterFileObject(HANDLE handle) {
   Registry& registry = TheRegistry();
   const std::lock_guard lock(registry.mutex);

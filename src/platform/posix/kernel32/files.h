@@ -32,6 +32,7 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_TEMPORARY 0x00000100
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 
@@ -91,6 +92,13 @@ typedef LARGE_INTEGER* PLARGE_INTEGER;
 // Security attributes are ignored (handles are never inherited), as are
 // flags other than the attributes and the template handle. Overlapped I/O
 // is not offered: ReadFile and WriteFile fail when given an OVERLAPPED.
+// A file created with FILE_ATTRIBUTE_TEMPORARY is for its owner only until
+// ReplaceFileW gives it the replaced file's permissions. Created by
+// CREATE_NEW with GENERIC_WRITE, it has no name in its folder (O_TMPFILE,
+// where the file system has it) while its handle is open: it takes its name
+// when ReplaceFileW or MoveFileExW moves it, or when its handle closes,
+// unless DeleteFileW was called on the name before. A process killed in
+// the meantime leaves nothing behind.
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);

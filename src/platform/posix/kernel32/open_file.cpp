@@ -7,8 +7,10 @@
 
 #include "platform/posix/kernel32/errno_mapping.h"
 #include "platform/posix/kernel32/file_names.h"
+#include "platform/posix/kernel32/file_test_hooks.h"
 #include "platform/posix/kernel32/last_error.h"
 #include "platform/posix/kernel32/share_locks.h"
+#include "platform/posix/kernel32/unnamed_files.h"
 
 namespace repng::posix {
 namespace {
@@ -31,6 +33,7 @@ struct OpenedName {
   UniqueFd fd;
   bool created = false;
   DWORD error = ERROR_SUCCESS;
+  bool unnamed = false;
 };
 
 // Always open for reading too: the share locks are read locks. Never block
@@ -57,6 +60,22 @@ OpenedName CreateNew(const std::string& name, int flags, mode_t mode) {
   return {UniqueFd(fd), true, ERROR_SUCCESS};
 }
 
+// The name stays free until the file is moved there or closed; a name that
+// is taken, on disk or by another unnamed file, is refused as CREATE_NEW
+// would refuse it.
+OpenedName CreateUnnamed(const std::string& name, int flags, mode_t mode) {
+  if (const DWORD refused = CheckFolderAcceptsNewNames(name); refused != ERROR_SUCCESS) return {UniqueFd(), false, refused};
+  struct stat status {};
+  if (lstat(name.c_str(), &status) == 0 || FindUnnamedFile(name) != nullptr)
+    return {UniqueFd(), false, ERROR_FILE_EXISTS};
+  if ((flags & O_ACCMODE) == O_RDWR) {
+    UniqueFd fd = OpenUnnamedFile(name);
+    if (fd.IsValid()) return {std::move(fd), true, ERROR_SUCCESS, true};
+    if (errno != EOPNOTSUPP) return {UniqueFd(), false, ErrorOfFailedOpen(name, errno)};
+  }
+  return CreateNew(name, flags, mode);
+}
+
 OpenedName OpenOrCreate(const std::string& name, int flags, mode_t mode) {
   OpenedName opened;
   for (int attempt = 0; attempt < kMaxCreateAttempts; ++attempt) {
@@ -70,10 +89,14 @@ OpenedName OpenOrCreate(const std::string& name, int flags, mode_t mode) {
 
 OpenedName OpenName(const std::string& name, const OpenRequest& request) {
   const int flags = OpenFlagsFor(request.access);
-  const mode_t mode = request.create_read_only ? 0444 : 0666;
+  const mode_t mode = request.create_read_only ? 0444 : request.temporary ? 0600 : 0666;
+  if (request.disposition == CREATE_NEW && testing::IsFileFaultInjected(testing::FileFault::kCreateNew))
+    return {UniqueFd(), false, ERROR_DISK_FULL};
+  if ((request.access & GENERIC_WRITE) && testing::IsFileFaultInjected(testing::FileFault::kOpenForWriting))
+    return {UniqueFd(), false, ERROR_SHARING_VIOLATION};
   switch (request.disposition) {
     case CREATE_NEW:
-      return CreateNew(name, flags, mode);
+      return request.temporary ? CreateUnnamed(name, flags, mode) : CreateNew(name, flags, mode);
     case CREATE_ALWAYS:
     case OPEN_ALWAYS:
       return OpenOrCreate(name, flags, mode);
@@ -114,6 +137,7 @@ std::unique_ptr<FileObject> OpenFileObject(const std::string& name, const OpenRe
   auto file = std::make_unique<FileObject>();
   file->fd = std::move(opened.fd);
   file->access = request.access & (GENERIC_READ | GENERIC_WRITE | DELETE);
+  if (opened.unnamed) file->unnamed_as = name;
   const bool reports_existing = request.disposition == CREATE_ALWAYS || request.disposition == OPEN_ALWAYS;
   SetLastError(reports_existing && !opened.created ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return file;

@@ -15,6 +15,9 @@ struct OpenRequest {
   DWORD share_mode = 0;
   DWORD disposition = OPEN_EXISTING;
   bool create_read_only = false;  // a created file gets no write bits
+  // A created file is for its owner only (0600), and CREATE_NEW makes it
+  // unnamed where the file system allows it (see FileObject::unnamed_as).
+  bool temporary = false;
 };
 
 // The open file, or null with the last error set. On success the last error
