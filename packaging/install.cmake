@@ -21,7 +21,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/repng.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/repng)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/repng RENAME changelog.Debian.gz)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/repng RENAME changelog.gz)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME repng)

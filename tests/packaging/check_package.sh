@@ -23,7 +23,7 @@ dpkg -x "$deb" "$work/root"
 root=$work/root/usr
 for f in bin/repng share/applications/repng.desktop share/man/man1/repng.1.gz \
          share/icons/hicolor/scalable/apps/repng.svg share/doc/repng/copyright \
-         share/doc/repng/changelog.Debian.gz; do
+         share/doc/repng/changelog.gz; do
   [ -f "$root/$f" ] || fail "missing /usr/$f"
 done
 [ -x "$root/bin/repng" ] || fail "repng not executable"
