@@ -30,5 +30,10 @@ repng_static_library(PkgConfig::JPEG jpeg jpeglib.h)
 repng_static_library(PkgConfig::LIBPNG png16 png.h DEPENDS repng_mingw_zlib)
 # Without SPNG_STATIC its header declares the functions as DLL imports.
 repng_static_library(PkgConfig::SPNG spng spng.h DEPENDS repng_mingw_zlib DEFINES SPNG_STATIC)
+# libtiff reads every compression that Debian's build reads.
+foreach(library zstd lzma webp jbig Lerc)
+  repng_static_library(repng_mingw_${library} ${library} "")
+endforeach()
 repng_static_library(PkgConfig::TIFF tiff tiffio.h
-  DEPENDS PkgConfig::JPEG PkgConfig::DEFLATE repng_mingw_zlib)
+  DEPENDS PkgConfig::JPEG PkgConfig::DEFLATE repng_mingw_zlib repng_mingw_zstd repng_mingw_lzma
+          repng_mingw_webp repng_mingw_jbig repng_mingw_Lerc)

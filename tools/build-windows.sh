@@ -4,9 +4,11 @@
 # The codec libraries are Debian's own sources of the very versions the Linux
 # build links, cross-built as static libraries with mingw-w64, so that both
 # builds decode with the same code. Each library is built once into
-# $REPNG_MINGW_CACHE/<package>-<version>/ and reused from then on.
-set -euo pipefail
+# $REPNG_MINGW_CACHE/<package>-<version>/ and reused from then on; the
+# folder's .source-version tells which Debian revision was built.
+set -Eeuo pipefail
 shopt -s inherit_errexit
+trap 'echo "build-windows: failed${build:+ (log: $build.log)}" >&2' ERR
 cd "$(dirname "$0")/.."
 top=$PWD
 
@@ -105,10 +107,11 @@ UnpackSource() {
   echo "$dir"
 }
 
-# Prints the folder of the sources of exactly the Linux version. Where an
-# archive serves that version's binaries but not its sources (a security
-# update, on some mirrors), falls back to the newest Debian revision of the
-# same upstream release that it does serve, and says so loudly.
+# Prints the folder of the sources of exactly the Linux version. Where the
+# archive no longer has them, or serves that version's binaries but not its
+# sources (a security update, on some mirrors), falls back to the newest
+# Debian revision of the same upstream release that it does serve, and says
+# so loudly.
 FetchSource() {
   local name=$1 version=$2
   [ -f "$deb_src_list" ] || [ -f "$deb_src_sources" ] || AddDebSrcEntries
@@ -117,8 +120,7 @@ FetchSource() {
   fi
   local upstream=${version%-*} candidate
   for candidate in $(apt-cache showsrc "$name" | sed -n 's/^Version: //p' | sort -rVu); do
-    [ "${candidate%-*}" = "$upstream" ] || continue
-    dpkg --compare-versions "$candidate" lt "$version" || continue
+    [ "${candidate%-*}" = "$upstream" ] && [ "$candidate" != "$version" ] || continue
     if UnpackSource "$name" "$candidate"; then
       echo "build-windows: WARNING: the sources of $name $version cannot be downloaded;" \
         "built $candidate instead" >&2
@@ -161,7 +163,7 @@ cmake_cross=(
   -DZLIB_LIBRARY="$sysroot/lib/libz.a"
 )
 CMakePackage() {
-  cmake -S "$src" -B "$build" "${cmake_cross[@]}" -DCMAKE_INSTALL_PREFIX="$prefix" "$@" > "$build.log"
+  cmake -S "$src${cmake_subdir:-}" -B "$build" "${cmake_cross[@]}" -DCMAKE_INSTALL_PREFIX="$prefix" "$@" > "$build.log"
   cmake --build "$build" -j"$jobs" >> "$build.log"
   cmake --install "$build" >> "$build.log"
 }
@@ -225,15 +227,71 @@ if NeedsBuild; then
   EndPackage
 fi
 
+# The compressions Debian's libtiff reads besides zlib and JPEG: a TIFF that
+# the Linux build can read must be readable here too.
+SelectPackage libzstd-dev
+if NeedsBuild; then
+  BeginPackage
+  cmake_subdir=/build/cmake CMakePackage -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_TESTS=OFF \
+    -DZSTD_BUILD_SHARED=OFF -DZSTD_BUILD_STATIC=ON -DZSTD_MULTITHREAD_SUPPORT=OFF
+  EndPackage
+fi
+zstd_prefix=$prefix
+
+SelectPackage liblzma-dev
+if NeedsBuild; then
+  BeginPackage
+  CMakePackage
+  EndPackage
+fi
+lzma_prefix=$prefix
+
+SelectPackage libwebp-dev
+if NeedsBuild; then
+  BeginPackage
+  CMakePackage -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+    -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+    -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF
+  EndPackage
+fi
+webp_prefix=$prefix
+
+SelectPackage libjbig-dev
+if NeedsBuild; then
+  BeginPackage
+  mkdir -p "$prefix/include" "$prefix/lib"
+  for c in jbig jbig_ar; do
+    "$host-gcc-posix" -O2 -c "$src/libjbig/$c.c" -o "$build/$c.o"
+  done
+  "$host-ar" rcs "$prefix/lib/libjbig.a" "$build"/*.o
+  cp "$src/libjbig/jbig.h" "$src/libjbig/jbig_ar.h" "$prefix/include/"
+  EndPackage
+fi
+jbig_prefix=$prefix
+
+SelectPackage liblerc-dev
+if NeedsBuild; then
+  BeginPackage
+  CMakePackage
+  EndPackage
+fi
+lerc_prefix=$prefix
+
 SelectPackage libtiff-dev
 if NeedsBuild; then
   BeginPackage
-  # Decoding needs zlib, JPEG and libdeflate; the writer-side extras and
-  # the codecs the Windows build does not carry are off.
+  # The codecs of Debian's build; the static liblzma and Lerc headers
+  # declare DLL imports unless told otherwise.
   CMakePackage -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
     -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dlibdeflate=ON -Dold-jpeg=ON -Djpeg12=OFF \
-    -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF -Dlerc=OFF \
-    -DCMAKE_PREFIX_PATH="$jpeg_prefix;$deflate_prefix"
+    -Dlzma=ON -Dzstd=ON -Dwebp=ON -Djbig=ON -Dlerc=ON -Dpixarlog=ON \
+    -DCMAKE_C_FLAGS="-DLZMA_API_STATIC -DLERC_STATIC" \
+    -DCMAKE_PREFIX_PATH="$jpeg_prefix;$deflate_prefix;$zstd_prefix;$lzma_prefix;$webp_prefix;$jbig_prefix;$lerc_prefix"
+  grep -q 'ZSTD support:.*Support:TRUE' "$build.log"
+  grep -q 'LZMA2 support:.*Support:TRUE' "$build.log"
+  grep -q 'WEBP support:.*Support:TRUE' "$build.log"
+  grep -q 'ISO JBIG support:.*Support:TRUE' "$build.log"
+  grep -q 'LERC support:.*Support:TRUE' "$build.log"
   EndPackage
 fi
 
@@ -248,6 +306,7 @@ if NeedsBuild; then
 fi
 
 prefix_path=$(IFS=';'; echo "${prefixes[*]}")
+build=
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DREPNG_BUILD_TESTS=OFF -DCMAKE_PREFIX_PATH="$prefix_path"
 cmake --build build-windows -j"$jobs" --target repng
