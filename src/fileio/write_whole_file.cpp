@@ -2,6 +2,7 @@
 // go to disk in a new file beside the old one first, and only a complete,
 // flushed copy takes the old one's place.
 #include <optional>
+#include <utility>
 
 #include "fileio/scoped_file_handle.h"
 #include "fileio/whole_file.h"
@@ -54,17 +55,37 @@ bool WriteAllAt(HANDLE file, const BYTE* bytes, DWORD length) {
 // that stays open until it takes the old one's place. Created temporary:
 // on Linux it has no name in the folder until then, so that a process
 // killed on the way leaves nothing behind, and nobody else may read it.
-struct NewFile {
-  Path name;
-  ScopedFileHandle handle;
-};
+// Unless kept, it is removed however the overwrite ends, exceptions
+// included.
+class NewFile {
+ public:
+  NewFile(Path name, HANDLE handle) : name_(std::move(name)), handle_(handle) {}
+  NewFile(NewFile&& other) noexcept
+      : name_(std::move(other.name_)), handle_(std::move(other.handle_)), kept_(std::exchange(other.kept_, true)) {}
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  ~NewFile() { Discard(); }
 
-// Deleted while still open: Windows carries this out at the close, and an
-// unnamed file then never gets its name.
-void Discard(NewFile& file) {
-  DeleteFileW(file.name.c_str());
-  file.handle.Close();
-}
+  const Path& Name() const { return name_; }
+  const ScopedFileHandle& Handle() const { return handle_; }
+
+  // It took the old one's place, or it is the only complete copy left.
+  void Keep() { kept_ = true; }
+  // Closes it; a file that had no name yet takes its name now.
+  bool Close() { return handle_.Close(); }
+  // Deleted while still open: Windows carries this out at the close, and
+  // an unnamed file then never gets its name.
+  void Discard() {
+    if (!kept_) DeleteFileW(name_.c_str());
+    kept_ = true;
+    handle_.Close();
+  }
+
+ private:
+  Path name_;
+  ScopedFileHandle handle_;
+  bool kept_ = false;
+};
 
 std::optional<NewFile> WriteNewFileBeside(const Path& final_path, const BYTE* bytes, DWORD length) {
   // The new name does not grow with the old one, so that a name near the
@@ -75,17 +96,17 @@ std::optional<NewFile> WriteNewFileBeside(const Path& final_path, const BYTE* by
     name.push_back(static_cast<WCHAR>(TEXT('0') + attempt));
     // Reading and deletion are shared because ReplaceFileW opens the
     // replacement for both.
-    NewFile file{name, ScopedFileHandle(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                                    FILE_ATTRIBUTE_TEMPORARY, nullptr))};
-    if (!file.handle.IsValid()) {
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
       return std::nullopt;
     }
-    if (WriteAllAt(file.handle.Get(), bytes, length) && FlushFileBuffers(file.handle.Get())) return file;
-    Discard(file);
-    return std::nullopt;
+    NewFile file(std::move(name), handle);
+    if (!WriteAllAt(file.Handle().Get(), bytes, length) || !FlushFileBuffers(file.Handle().Get()))
+      return std::nullopt;
+    return file;
   }
   return std::nullopt;
 }
@@ -114,20 +135,16 @@ bool MoveIntoPlace(const Path& final_path, const Path& new_name) {
 // happens to the overwrite a complete picture stays on disk.
 bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, NewFile& copy, const BYTE* bytes,
                       DWORD length) {
-  if (!copy.handle.Close()) {
-    DeleteFileW(copy.name.c_str());
-    return false;
-  }
+  if (!copy.Close()) return false;
   LARGE_INTEGER start{};
   bool overwritten = SetFilePointerEx(target.Get(), start, nullptr, FILE_BEGIN) &&
                      WriteAllAt(target.Get(), bytes, length) && SetEndOfFile(target.Get()) &&
                      FlushFileBuffers(target.Get());
   overwritten = target.Close() && overwritten;
-  if (overwritten) {
-    DeleteFileW(copy.name.c_str());
-    return true;
-  }
-  return MoveIntoPlace(final_path, copy.name);
+  if (overwritten) return true;
+  // The old content may be half overwritten: the copy is the one to keep.
+  copy.Keep();
+  return MoveIntoPlace(final_path, copy.Name());
 }
 
 bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
@@ -144,9 +161,9 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
 
   // The old file must not be open, not even by us, when it is replaced.
   target.Close();
-  if (MoveIntoPlace(*final_path, new_file->name)) return true;
-  if (IsSurelyThere(*final_path)) Discard(*new_file);
-  return false;
+  const bool moved = MoveIntoPlace(*final_path, new_file->Name());
+  if (moved || !IsSurelyThere(*final_path)) new_file->Keep();
+  return moved;
 }
 
 }  // namespace

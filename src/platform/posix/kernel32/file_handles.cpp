@@ -9,6 +9,7 @@
 #include "platform/posix/kernel32/errno_mapping.h"
 #include "platform/posix/kernel32/file_names.h"
 #include "platform/posix/kernel32/last_error.h"
+#include "platform/posix/kernel32/no_throw.h"
 #include "platform/posix/kernel32/open_file.h"
 #include "platform/posix/kernel32/unnamed_files.h"
 #include "platform/posix/nls/path_bytes.h"
@@ -31,30 +32,34 @@ FILETIME FileTimeOf(const struct timespec& time) {
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/) {
-  const std::optional<std::string> name = NameBytesOf(lpFileName);
-  if (!name) return INVALID_HANDLE_VALUE;
-  OpenRequest request;
-  request.access = dwDesiredAccess;
-  request.share_mode = dwShareMode;
-  request.disposition = dwCreationDisposition;
-  request.create_read_only = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-  request.temporary = (dwFlagsAndAttributes & FILE_ATTRIBUTE_TEMPORARY) != 0;
-  std::unique_ptr<FileObject> file = OpenFileObject(*name, request);
-  if (!file) return INVALID_HANDLE_VALUE;
-  return RegisterFileObject(std::move(file));
+  return WithoutExceptions<HANDLE>(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+    const std::optional<std::string> name = NameBytesOf(lpFileName);
+    if (!name) return INVALID_HANDLE_VALUE;
+    OpenRequest request;
+    request.access = dwDesiredAccess;
+    request.share_mode = dwShareMode;
+    request.disposition = dwCreationDisposition;
+    request.create_read_only = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    request.temporary = (dwFlagsAndAttributes & FILE_ATTRIBUTE_TEMPORARY) != 0;
+    std::unique_ptr<FileObject> file = OpenFileObject(*name, request);
+    if (!file) return INVALID_HANDLE_VALUE;
+    return RegisterFileObject(std::move(file));
+  });
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
-  std::unique_ptr<FileObject> file = UnregisterFileObject(hObject);
-  if (!file) return FALSE;
-  // A file that was neither moved into place nor deleted keeps what was
-  // written to it, under the name it was created as.
-  const bool named = file->unnamed_as.empty() || LinkUnnamedFile(file->fd.Get(), file->unnamed_as);
-  const DWORD link_error = named ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, ERROR_GEN_FAILURE);
-  // The descriptor is gone whatever close says; its locks go with it.
-  if (!file->fd.Reset()) return FailWithErrno(ERROR_GEN_FAILURE);
-  if (!named) return FailWith(link_error);
-  return TRUE;
+  return WithoutExceptions<BOOL>(FALSE, [&]() -> BOOL {
+    std::unique_ptr<FileObject> file = UnregisterFileObject(hObject);
+    if (!file) return FALSE;
+    // A file that was neither moved into place nor deleted keeps what was
+    // written to it, under the name it was created as.
+    const bool named = file->unnamed_as.empty() || LinkUnnamedFile(file->fd.Get(), file->unnamed_as);
+    const DWORD link_error = named ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, ERROR_GEN_FAILURE);
+    // The descriptor is gone whatever close says; its locks go with it.
+    if (!file->fd.Reset()) return FailWithErrno(ERROR_GEN_FAILURE);
+    if (!named) return FailWith(link_error);
+    return TRUE;
+  });
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
@@ -97,35 +102,37 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
 }
 
 DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath, DWORD dwFlags) {
-  const FileObject* file = LookUpFileObject(hFile);
-  if (file == nullptr) return 0;
-  if (dwFlags != (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  struct stat status {};
-  if (fstat(file->fd.Get(), &status) != 0 || status.st_nlink == 0) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return 0;
-  }
-  // The kernel knows the name the descriptor was reached by, links resolved.
-  const std::string link = "/proc/self/fd/" + std::to_string(file->fd.Get());
-  std::string name(256, '\0');
-  for (;;) {
-    const ssize_t length = readlink(link.c_str(), name.data(), name.size());
-    if (length < 0) {
-      FailWithErrno(ERROR_NOT_SUPPORTED);
+  return WithoutExceptions<DWORD>(DWORD{0}, [&]() -> DWORD {
+    const FileObject* file = LookUpFileObject(hFile);
+    if (file == nullptr) return 0;
+    if (dwFlags != (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
     }
-    if (static_cast<size_t>(length) < name.size()) {
-      name.resize(static_cast<size_t>(length));
-      break;
+    struct stat status {};
+    if (fstat(file->fd.Get(), &status) != 0 || status.st_nlink == 0) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return 0;
     }
-    name.resize(name.size() * 2);
-  }
-  const std::u16string text = PathBytesToUtf16(name);
-  if (text.size() >= cchFilePath || lpszFilePath == nullptr) return static_cast<DWORD>(text.size() + 1);
-  std::copy(text.begin(), text.end(), lpszFilePath);
-  lpszFilePath[text.size()] = u'\0';
-  return static_cast<DWORD>(text.size());
+    // The kernel knows the name the descriptor was reached by, links resolved.
+    const std::string link = "/proc/self/fd/" + std::to_string(file->fd.Get());
+    std::string name(256, '\0');
+    for (;;) {
+      const ssize_t length = readlink(link.c_str(), name.data(), name.size());
+      if (length < 0) {
+        FailWithErrno(ERROR_NOT_SUPPORTED);
+        return 0;
+      }
+      if (static_cast<size_t>(length) < name.size()) {
+        name.resize(static_cast<size_t>(length));
+        break;
+      }
+      name.resize(name.size() * 2);
+    }
+    const std::u16string text = PathBytesToUtf16(name);
+    if (text.size() >= cchFilePath || lpszFilePath == nullptr) return static_cast<DWORD>(text.size() + 1);
+    std::copy(text.begin(), text.end(), lpszFilePath);
+    lpszFilePath[text.size()] = u'\0';
+    return static_cast<DWORD>(text.size());
+  });
 }

@@ -1,0 +1,98 @@
+// The program's test build for allocation failures: with
+// REPNG_FAIL_ALLOCATION=N in its environment, the Nth allocation through
+// operator new after the batch starts fails (std::bad_alloc, or null from
+// the nothrow forms); every other allocation succeeds. When the batch ends
+// it writes "allocations <count> failed <0|1>" to standard error. The
+// batch is ProcessPathList, reached through the linker's --wrap.
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "app/driver/process_path_list.h"
+
+namespace {
+
+std::atomic<bool> g_counting{false};
+std::atomic<uint64_t> g_allocations{0};
+std::atomic<bool> g_failed{false};
+uint64_t g_failing_allocation = 0;  // 0: none
+
+bool ThisAllocationFails() {
+  if (!g_counting.load(std::memory_order_relaxed)) return false;
+  const uint64_t number = g_allocations.fetch_add(1) + 1;
+  if (number != g_failing_allocation) return false;
+  g_failed.store(true);
+  return true;
+}
+
+void* Allocate(std::size_t size, std::size_t alignment) {
+  if (ThisAllocationFails()) return nullptr;
+  if (size == 0) size = 1;
+  if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
+  // aligned_alloc wants a multiple of the alignment.
+  return std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+}
+
+void* AllocateOrThrow(std::size_t size, std::size_t alignment) {
+  void* block = Allocate(size, alignment);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+class CountingBatch {
+ public:
+  CountingBatch() {
+    const char* failing = std::getenv("REPNG_FAIL_ALLOCATION");
+    g_failing_allocation = failing != nullptr ? std::strtoull(failing, nullptr, 10) : 0;
+    g_counting.store(true);
+  }
+  ~CountingBatch() {
+    g_counting.store(false);
+    std::fprintf(stderr, "allocations %llu failed %d\n", static_cast<unsigned long long>(g_allocations.load()),
+                 g_failed.load() ? 1 : 0);
+  }
+  CountingBatch(const CountingBatch&) = delete;
+  CountingBatch& operator=(const CountingBatch&) = delete;
+};
+
+}  // namespace
+
+int RealProcessPathList(int argument_count, WCHAR* arguments[]) __asm__("__real__Z15ProcessPathListiPPDs");
+int CountedProcessPathList(int argument_count, WCHAR* arguments[]) __asm__("__wrap__Z15ProcessPathListiPPDs");
+
+int CountedProcessPathList(int argument_count, WCHAR* arguments[]) {
+  const CountingBatch counting;
+  return RealProcessPathList(argument_count, arguments);
+}
+
+void* operator new(std::size_t size) { return AllocateOrThrow(size, 0); }
+void* operator new[](std::size_t size) { return AllocateOrThrow(size, 0); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return Allocate(size, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  return Allocate(size, static_cast<std::size_t>(alignment));
+}
+
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, std::align_val_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { std::free(block); }
