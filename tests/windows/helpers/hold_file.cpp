@@ -1,0 +1,29 @@
+// hold_file <path> <marker>: opens <path> without sharing it with anyone,
+// creates <marker> to say so, and holds the file until <marker> is deleted
+// (or a minute has passed). Exit status 0 when it held the file.
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kPollMilliseconds = 20;
+constexpr DWORD kMaxHoldMilliseconds = 60 * 1000;
+
+}  // namespace
+
+int wmain(int argc, wchar_t* argv[]) {
+  if (argc != 3) return 2;
+  const HANDLE held = CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (held == INVALID_HANDLE_VALUE) return 1;
+  const HANDLE marker = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (marker == INVALID_HANDLE_VALUE) {
+    CloseHandle(held);
+    return 1;
+  }
+  CloseHandle(marker);
+  for (DWORD waited = 0; waited < kMaxHoldMilliseconds; waited += kPollMilliseconds) {
+    if (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES) break;
+    Sleep(kPollMilliseconds);
+  }
+  CloseHandle(held);
+  return 0;
+}
