@@ -17,7 +17,7 @@ from dataclasses import dataclass, asdict
 from . import image_facts
 
 # Bump whenever the packages or the selection rules change.
-CORPUS_VERSION = 8
+CORPUS_VERSION = 9
 
 # Whole-run budget: a few dozen files per category, no file over these caps.
 MAX_FILE_BYTES = 8 * 1024 * 1024
@@ -182,7 +182,7 @@ def SelectCategories(candidates: dict[str, list[Candidate]]) -> dict[str, list[t
     picks["icons"] = _WithPixels(Spread(_Of(candidates, ["tango-icon-theme"], png), 20)
                                  + Spread(_Of(candidates, ["adwaita-icon-theme"], png), 16)
                                  + Spread([c for c in _Of(candidates, ["adwaita-icon-theme"], png)
-                                           if "/256x256/" in c.path or "/512x512/" in c.path], 6)
+                                           if "/256x256/" in c.path or "/512x512/" in c.path], 4)
                                  + Spread(_Of(candidates, ["apache2-data"], png), 6))
 
     wallpapers = _WithPixels(_Of(candidates, ["desktop-base", "sway-backgrounds",
@@ -194,8 +194,8 @@ def SelectCategories(candidates: dict[str, list[Candidate]]) -> dict[str, list[t
     wallpaper_picks = [_LargestFirst([t for t in large_wallpapers if t[0].package == p], 1)[0]
                        for p in sorted({t[0].package for t in large_wallpapers})]
     wallpaper_picks += Spread([t for t in large_wallpapers if t not in wallpaper_picks],
-                              max(0, 4 - len(wallpaper_picks)))
-    picks["artwork"] = wallpaper_picks + _LargestFirst(screenshots, 6)
+                              max(0, 3 - len(wallpaper_picks)))
+    picks["artwork"] = wallpaper_picks + _LargestFirst(screenshots, 5)
 
     # One bucket per PNG colour type, bit depth and transparency chunk, so
     # that every kind the encoder may meet is there.
@@ -222,9 +222,9 @@ def SelectCategories(candidates: dict[str, list[Candidate]]) -> dict[str, list[t
                                           "desktop-base", "imagemagick-6-doc", "hugin-data",
                                           "python-matplotlib-data", "njam-data", "bumprace-data"],
                              {".jpg", ".jpeg"}))
-    largest_photos = _LargestFirst(photos, 4)
+    largest_photos = _LargestFirst(photos, 3)
     rest = [t for t in photos if t not in largest_photos]
-    picks["photo"] = largest_photos + Spread(rest, 6)
+    picks["photo"] = largest_photos + Spread(rest, 5)
 
     tiffs = {".tif", ".tiff"}
     # Unreadable TIFFs stay in (with no size): they are what the refusals are

@@ -140,6 +140,7 @@ def Identify(path: str, decode_pixels: bool) -> IdentifyFacts:
     # An absent EXIF tag or profile is reported as an "unknown image property".
     complaint = next((line.strip() for line in run.stderr.decode("utf-8", "replace").splitlines()
                       if line.strip() and "unknown image property" not in line), "")
+    complaint = _ShortComplaint(complaint, path)
     frames = [line for line in run.stdout.decode("utf-8", "replace").split("|\n") if line.strip()]
     if run.returncode != 0 or not frames:
         return IdentifyFacts(ok=False, complaint=complaint or "identify failed")
@@ -149,6 +150,15 @@ def Identify(path: str, decode_pixels: bool) -> IdentifyFacts:
                          width=_Int(first[1]), height=_Int(first[2]), depth=_Int(first[3]),
                          orientation=first[4].strip(), has_icc=bool(first[5].strip()),
                          complaint=complaint)
+
+
+def _ShortComplaint(line: str, path: str) -> str:
+    """ImageMagick's message without its program name, the path and the
+    source location it appends."""
+    line = line.replace(path + ": ", "").replace(path, "the file")
+    if line.startswith("identify: "):
+        line = line[len("identify: "):]
+    return line.split(" `", 1)[0].split(" @ ", 1)[0].strip()
 
 
 def _Int(text: str) -> int:

@@ -67,6 +67,12 @@ class PngFactsTest(unittest.TestCase):
 
 
 class IdentifyReasonTest(unittest.TestCase):
+    def test_complaints_lose_program_path_and_source_location(self):
+        line = ("identify: /c/x.tif: Can not read TIFF directory count. "
+                "`TIFFFetchDirectory' @ error/tiff.c/TIFFErrors/603.")
+        self.assertEqual(image_facts._ShortComplaint(line, "/c/x.tif"),
+                         "Can not read TIFF directory count.")
+
     def test_reasons_in_order_of_importance(self):
         Facts = image_facts.IdentifyFacts
         cases = [
