@@ -1,0 +1,273 @@
+// repng.exe under Wine, end to end, in a throwaway Chinese Wine prefix (the
+// ANSI code page is then 936, as on a Chinese Windows): the same cases as the
+// Linux program, and the same report and PNG bytes as the Linux program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "app/test_support.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using repng::testing::ProgramRun;
+using repng::testing::ReadFileBytes;
+using repng::testing::RunProgram;
+using repng::testing::ScratchFolder;
+
+constexpr char kWine[] = REPNG_WINE;
+
+const char* const kSampleNames[] = {"checker.gif", "glow.png", "landscape.bmp", "notes.txt", "photo.jpg"};
+
+// 用途: \n\t无损压缩PNG，减小PNG文件的大小.\n 用法: \n\t选中要压缩的文件,用鼠标拖到EXE上放开.\n\n
+const std::string kPurposeAndUsage =
+    "\xD3\xC3\xCD\xBE: \r\n\t\xCE\xDE\xCB\xF0\xD1\xB9\xCB\xF5PNG\xA3\xAC\xBC\xF5\xD0\xA1PNG\xCE\xC4\xBC\xFE\xB5\xC4\xB4"
+    "\xF3\xD0\xA1.\r\n\xD3\xC3\xB7\xA8: \r\n\t\xD1\xA1\xD6\xD0\xD2\xAA\xD1\xB9\xCB\xF5\xB5\xC4\xCE\xC4\xBC\xFE,\xD3\xC3"
+    "\xCA\xF3\xB1\xEA\xCD\xCF\xB5\xBD" "EXE\xC9\xCF\xB7\xC5\xBF\xAA.\r\n\r\n";
+// The Linux program's own pause prompt, 请按任意键继续. . .
+const std::string kLinuxPause = "\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n";
+// "，原大小：", "，不是图片，跳过。", "，写入失败，文件未改动。"
+const std::string kOldSize = "\xA3\xAC\xD4\xAD\xB4\xF3\xD0\xA1\xA3\xBA";
+const std::string kNotImage = "\xA3\xAC\xB2\xBB\xCA\xC7\xCD\xBC\xC6\xAC\xA3\xAC\xCC\xF8\xB9\xFD\xA1\xA3\r\n";
+const std::string kWriteFailed = "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3\r\n";
+// "，原大小：未知", "，不处理。"
+const std::string kOldSizeUnknown = kOldSize + "\xCE\xB4\xD6\xAA";
+const std::string kNotProcessed = "\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA1\xA3\r\n";
+
+// What Wine's command interpreter prints for "pause" at end of input.
+std::string g_wine_pause;
+// The environment that makes Wine Chinese: a zh_CN.UTF-8 locale of our own,
+// since Wine reads its arguments in the Linux locale's character set.
+std::string g_wine_locale;
+
+std::string WineCommand(const std::string& program) {
+  return g_wine_locale + " '" + kWine + "' '" + program + "'";
+}
+
+// The path of a Linux file as a program under Wine sees it: drive Z: is
+// the root, and a dropped file's path has backslashes.
+std::string WindowsPathOf(const fs::path& path) {
+  std::string windows = "Z:" + fs::absolute(path).string();
+  for (char& c : windows)
+    if (c == '/') c = '\\';
+  return windows;
+}
+
+ProgramRun RunWindowsProgram(const std::vector<std::string>& arguments) {
+  return RunProgram(WineCommand(REPNG_WINDOWS_PROGRAM), arguments, "</dev/null");
+}
+
+ProgramRun RunLinuxProgram(const std::vector<std::string>& arguments) {
+  return RunProgram(REPNG_LINUX_PROGRAM, arguments, "</dev/null");
+}
+
+// The Linux report as the Windows program prints it: only the pause prompt
+// belongs to a different command interpreter.
+std::string AsUnderWine(const std::string& linux_output) {
+  EXPECT_TRUE(linux_output.ends_with(kLinuxPause));
+  return linux_output.substr(0, linux_output.size() - kLinuxPause.size()) + g_wine_pause;
+}
+
+void CopySample(const std::string& sample, const fs::path& to) {
+  fs::copy_file(fs::path(REPNG_SAMPLES_DIR) / sample, to, fs::copy_options::overwrite_existing);
+}
+
+void SetWindowsAttribute(const fs::path& path, const std::string& attribute) {
+  const ProgramRun run = RunProgram(WineCommand("cmd"), {"/c", "attrib", attribute, WindowsPathOf(path)}, "</dev/null");
+  ASSERT_EQ(run.exit_status, 0) << attribute;
+}
+
+// A prefix and a locale of its own for the whole run, made before the first
+// test and removed, with Wine's server, after the last.
+class WinePrefix : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "repng-wine-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    const fs::path locale = folder_ / "locale" / "zh_CN.UTF-8";
+    fs::create_directories(locale.parent_path());
+    std::system(("localedef -i zh_CN -f UTF-8 '" + locale.string() + "' 2>/dev/null").c_str());
+    ASSERT_TRUE(fs::exists(locale / "LC_CTYPE")) << "localedef could not make zh_CN.UTF-8";
+    g_wine_locale = "LOCPATH='" + locale.parent_path().string() + "' LC_ALL=zh_CN.UTF-8";
+    setenv("WINEPREFIX", (folder_ / "prefix").c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    const ProgramRun pause = RunProgram(WineCommand("cmd"), {"/c", "pause"}, "</dev/null 2>/dev/null");
+    ASSERT_EQ(pause.exit_status, 0);
+    g_wine_pause = pause.output;
+  }
+  void TearDown() override {
+    if (folder_.empty()) return;
+    const std::string server = (fs::path(kWine).parent_path() / "wineserver").string();
+    std::system(("'" + server + "' -k 2>/dev/null").c_str());
+    fs::remove_all(folder_);
+  }
+
+ private:
+  fs::path folder_;
+};
+
+const ::testing::Environment* const g_prefix = ::testing::AddGlobalTestEnvironment(new WinePrefix);
+
+// Another Windows process that holds a file open with the given sharing
+// ("none" or "read") until it is released or destroyed.
+class HeldFile {
+ public:
+  HeldFile(const fs::path& path, const char* sharing) : marker_(path.string() + ".held") {
+    const std::string program = REPNG_HOLD_FILE_PROGRAM;
+    const std::string windows_path = WindowsPathOf(path);
+    const std::string windows_marker = WindowsPathOf(marker_);
+    const char* argv[] = {kWine, program.c_str(), windows_path.c_str(), windows_marker.c_str(), sharing, nullptr};
+    if (posix_spawn(&child_, kWine, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) child_ = 0;
+  }
+  ~HeldFile() { Release(); }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  // True once the other process has the file open.
+  bool WaitUntilHeld() {
+    for (int waited = 0; child_ != 0 && waited < 30000; waited += 20) {
+      if (fs::exists(marker_)) return true;
+      if (waitpid(child_, nullptr, WNOHANG) == child_) {
+        child_ = 0;
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+  // Lets the other process close the file and end; its exit status.
+  int Release() {
+    std::error_code ignored;
+    fs::remove(marker_, ignored);
+    if (child_ == 0) return -1;
+    int status = 0;
+    waitpid(child_, &status, 0);
+    child_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  fs::path marker_;
+  pid_t child_ = 0;
+};
+
+TEST(WindowsProgramTest, WithoutPathsItExplainsItselfPausesAndExitsWithMinusOne) {
+  const ProgramRun run = RunWindowsProgram({});
+  EXPECT_EQ(run.output, kPurposeAndUsage + g_wine_pause);
+  EXPECT_EQ(run.exit_status, 255);
+}
+
+TEST(WindowsProgramTest, TheSamplesGiveTheLinuxReportAndTheLinuxPngBytes) {
+  ScratchFolder scratch;
+  fs::create_directory("linux");
+  fs::create_directory("windows");
+  std::vector<std::string> linux_names;
+  std::vector<std::string> windows_paths;
+  // Dropped files arrive in no particular order.
+  for (auto name = std::rbegin(kSampleNames); name != std::rend(kSampleNames); ++name) {
+    CopySample(*name, fs::path("linux") / *name);
+    CopySample(*name, fs::path("windows") / *name);
+    linux_names.push_back(*name);
+    windows_paths.push_back(WindowsPathOf(fs::path("windows") / *name));
+  }
+
+  fs::current_path("linux");
+  const ProgramRun linux_run = RunLinuxProgram(linux_names);
+  fs::current_path("..");
+  const ProgramRun windows_run = RunWindowsProgram(windows_paths);
+
+  EXPECT_EQ(windows_run.output, AsUnderWine(linux_run.output));
+  EXPECT_EQ(windows_run.exit_status, 0);
+  EXPECT_NE(windows_run.output.find("notes.txt" + kNotImage), std::string::npos);
+  EXPECT_NE(windows_run.output.find("photo.jpg" + kOldSize + "17.42K" + kNotProcessed), std::string::npos);
+  for (const char* name : kSampleNames)
+    EXPECT_TRUE(ReadFileBytes("windows/" + std::string(name)) == ReadFileBytes("linux/" + std::string(name))) << name;
+  // The comparison means something only when a file was rewritten.
+  EXPECT_TRUE(ReadFileBytes("windows/checker.gif").starts_with("\x89PNG\r\n\x1A\n"));
+}
+
+TEST(WindowsProgramTest, ReadOnlyHiddenAndHeldFilesAreRefusedAndStayAsTheyWere) {
+  ScratchFolder scratch;
+  const std::string original = ReadFileBytes(REPNG_SAMPLES_DIR "/checker.gif");
+  for (const char* name : {"a-read-only.gif", "b-hidden.gif", "c-held.gif", "d-held-for-reading.gif"})
+    CopySample("checker.gif", name);
+  SetWindowsAttribute("a-read-only.gif", "+r");
+  SetWindowsAttribute("b-hidden.gif", "+h");
+  // An editor that lets nobody else in, and a viewer that lets others read.
+  HeldFile held("c-held.gif", "none");
+  HeldFile held_for_reading("d-held-for-reading.gif", "read");
+  ASSERT_TRUE(held.WaitUntilHeld());
+  ASSERT_TRUE(held_for_reading.WaitUntilHeld());
+
+  const ProgramRun run = RunWindowsProgram({WindowsPathOf("d-held-for-reading.gif"), WindowsPathOf("c-held.gif"),
+                                            WindowsPathOf("b-hidden.gif"), WindowsPathOf("a-read-only.gif")});
+  EXPECT_EQ(held.Release(), 0);
+  EXPECT_EQ(held_for_reading.Release(), 0);
+
+  // The write is refused; a file that nobody else may read cannot be read;
+  // one that others have open is not measured (its size could change).
+  const std::string refused = kOldSize + "966\xD7\xD6\xBD\xDA" + kWriteFailed;
+  EXPECT_EQ(run.output, "a-read-only.gif" + refused + "b-hidden.gif" + refused + "c-held.gif" + kNotImage +
+                            "d-held-for-reading.gif" + kOldSizeUnknown + kNotProcessed + g_wine_pause);
+  for (const char* name : {"a-read-only.gif", "b-hidden.gif", "c-held.gif", "d-held-for-reading.gif"})
+    EXPECT_TRUE(ReadFileBytes(name) == original) << name;
+  // Nothing of the attempts is left beside them.
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 4);
+}
+
+TEST(WindowsProgramTest, FoldersMissingPathsAndOtherFilesAreSkipped) {
+  ScratchFolder scratch;
+  fs::create_directory("folder");
+  CopySample("notes.txt", "notes.txt");
+
+  const ProgramRun run =
+      RunWindowsProgram({WindowsPathOf("notes.txt"), WindowsPathOf("missing.png"), WindowsPathOf("folder")});
+
+  EXPECT_EQ(run.output, "folder" + kNotImage + "missing.png" + kNotImage + "notes.txt" + kNotImage + g_wine_pause);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(ReadFileBytes("notes.txt"), ReadFileBytes(REPNG_SAMPLES_DIR "/notes.txt"));
+}
+
+TEST(WindowsProgramTest, AChineseNameIsReportedInCodePage936AndItsFileRewritten) {
+  ScratchFolder scratch;
+  const std::string name = "\xE5\x9B\xBE\xE7\x89\x87.gif";  // 图片.gif in UTF-8
+  fs::create_directory("linux");
+  CopySample("checker.gif", name);
+  CopySample("checker.gif", fs::path("linux") / name);
+
+  const ProgramRun run = RunWindowsProgram({WindowsPathOf(name)});
+  fs::current_path("linux");
+  const ProgramRun linux_run = RunLinuxProgram({name});
+  fs::current_path("..");
+
+  EXPECT_TRUE(run.output.starts_with("\xCD\xBC\xC6\xAC.gif" + kOldSize + "966\xD7\xD6\xBD\xDA")) << run.output;
+  EXPECT_EQ(run.output, AsUnderWine(linux_run.output));
+  EXPECT_TRUE(ReadFileBytes(name) == ReadFileBytes("linux/" + name));
+}
+
+TEST(WindowsProgramTest, TheFailureFrameReportsExceptionsAndProcessorFaults) {
+  const ProgramRun run = RunProgram(WineCommand(REPNG_FAILURE_FRAME_PROBE), {}, "</dev/null");
+  EXPECT_EQ(run.output,
+            "nothing: clean\r\n"
+            "int thrown: failure\r\n"
+            "bad_alloc thrown: failure\r\n"
+            "write through null: failure\r\n"
+            "read through null: failure\r\n"
+            "divide by zero: failure\r\n"
+            "stack overflow: failure\r\n"
+            "stack overflow again: failure\r\n"
+            "outer of nested fault: clean\r\n"
+            "inner of nested fault: failure\r\n"
+            "nothing after faults: clean\r\n");
+  EXPECT_EQ(run.exit_status, 0);
+}
+
+}  // namespace
