@@ -21,7 +21,8 @@ jobs=2
 # The Linux libraries tell which versions to build.
 bash tools/install-deps.sh
 
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine64 nasm make)
+# locales: the tests under Wine make a Chinese locale of their own.
+packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine64 nasm make locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -307,7 +308,13 @@ fi
 
 prefix_path=$(IFS=';'; echo "${prefixes[*]}")
 build=
+# Libraries found in another cache folder would stay in CMake's cache.
+if [ -f build-windows/CMakeCache.txt ] &&
+   ! grep -qxF "CMAKE_PREFIX_PATH:UNINITIALIZED=$prefix_path" build-windows/CMakeCache.txt; then
+  rm -f build-windows/CMakeCache.txt
+fi
 cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DREPNG_BUILD_TESTS=OFF -DCMAKE_PREFIX_PATH="$prefix_path"
-cmake --build build-windows -j"$jobs" --target repng
+# The small Windows programs that the tests under Wine use come along.
+cmake --build build-windows -j"$jobs" --target repng repng_windows_test_helpers
 echo "build-windows: $top/build-windows/repng.exe"

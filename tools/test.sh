@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds repng and its tests twice, plainly
-# (build/) and under AddressSanitizer + UndefinedBehaviorSanitizer
-# (build-asan/), and runs the whole suite in both.
+# Installs what is missing, builds repng.exe for Windows (build-windows/),
+# then builds repng and its tests twice, plainly (build/) and under
+# AddressSanitizer + UndefinedBehaviorSanitizer (build-asan/), and runs the
+# whole suite in both; the plain one also runs repng.exe under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
+# The Windows program first: the plain build's suite then tests it under Wine.
+bash tools/build-windows.sh
 
 jobs=$(nproc)
 run_suite() {
