@@ -14,7 +14,7 @@ namespace repng::safety {
 namespace {
 
 // Runs that CI can afford; bench/safety tries every allocation.
-constexpr size_t kQuickRuns = 120;
+constexpr size_t kQuickRuns = 60;
 // More allocations than this in a batch of five small files is a fault of
 // its own.
 constexpr size_t kMaxSites = 200000;

@@ -21,9 +21,11 @@ namespace repng::safety {
 namespace {
 
 size_t BatchFiles() { return IsBenchRun() ? 400 : kSanitized ? 40 : 100; }
+// Small pictures keep each instance's batch short.
+constexpr uint32_t kSide = 8;
 
 TEST(ConcurrencyTest, InstancesStartedTogetherOnTheSameFiles) {
-  const std::vector<SampleFile> files = MakeSampleBatch(BatchFiles());
+  const std::vector<SampleFile> files = MakeSampleBatch(BatchFiles(), kSide);
   const std::set<std::string> names = NameSetOf(files);
   Tally tally;
   for (const int instances : {2, 4}) {
@@ -67,7 +69,7 @@ void SaveAtomically(const std::string& folder, const std::string& name, const st
 }
 
 TEST(ConcurrencyTest, AnotherProcessRewritesAndDeletesFilesMeanwhile) {
-  const std::vector<SampleFile> files = MakeSampleBatch(BatchFiles() * 2);
+  const std::vector<SampleFile> files = MakeSampleBatch(BatchFiles() * 2, kSide);
   const std::set<std::string> names = NameSetOf(files);
   BatchFolder folder;
   BatchFolder logs;
