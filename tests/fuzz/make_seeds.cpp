@@ -1,5 +1,6 @@
-// Writes seed corpora for the decoder fuzzers from the unit tests' fixture
-// writers: <dir>/<format>/<name>, and every seed also under <dir>/image.
+// Writes seed corpora for the fuzzers: for the decoders from the unit tests'
+// fixture writers, <dir>/<format>/<name>, and every one also under <dir>/image
+// for the whole-file targets; for the round trip, <dir>/roundtrip/<name>.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -26,6 +27,20 @@ void Save(const fs::path& root, const std::string& format, const std::string& na
 Bytes Ramp(size_t count) {
   Bytes b;
   for (size_t i = 0; i < count; ++i) b.push_back(static_cast<uint8_t>(i * 37 + 11));
+  return b;
+}
+
+// Bytes that do not repeat within a picture, so that palettes of hundreds
+// of colours have as many distinct entries.
+Bytes Noise(size_t count) {
+  Bytes b;
+  uint32_t state = 0x2545F491;
+  for (size_t i = 0; i < count; ++i) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b.push_back(static_cast<uint8_t>(state >> 24));
+  }
   return b;
 }
 
@@ -106,6 +121,31 @@ void JpegAndTiffSeeds(const fs::path& root) {
   Save(root, "tiff", "palette", repng::test::MakeTiff({palette}));
 }
 
+// One bitmap of each kind the encoder reduces differently (see
+// synthetic_bitmap.h for the layout).
+void RoundTripSeeds(const fs::path& root) {
+  struct Kind {
+    const char* name;
+    uint8_t width, height, shape;
+  };
+  const Kind kinds[] = {
+      {"rgba", 40, 40, 0x00},       {"opaque", 40, 40, 0x01},        {"binary_alpha", 40, 40, 0x02},
+      {"edge_alpha", 40, 40, 0x03}, {"gray_alpha", 40, 40, 0x04},    {"gray8", 12, 4, 0x05},
+      {"gray1", 33, 2, 0x0D},       {"gray2", 6, 6, 0x15},           {"gray4", 10, 3, 0x1D},
+      {"small_rgba", 7, 5, 0x00},   {"one_colour", 64, 64, 0x21},    {"two_colours", 20, 2, 0x42},
+      {"four_colours", 8, 8, 0x63}, {"sixteen", 31, 1, 0x80},        {"full_palette", 24, 24, 0xC1},
+      {"too_many", 32, 32, 0xE1},   {"gray_palette", 16, 16, 0x85},
+  };
+  for (const Kind& kind : kinds) {
+    Bytes bytes = {static_cast<uint8_t>(kind.width - 1), static_cast<uint8_t>(kind.height - 1), kind.shape, 0};
+    const Bytes body = Noise(4 * 257 + 4u * kind.width * kind.height);
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    fs::create_directories(root / "roundtrip");
+    std::ofstream out(root / "roundtrip" / kind.name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,5 +158,6 @@ int main(int argc, char** argv) {
   BmpSeeds(root);
   GifSeeds(root);
   JpegAndTiffSeeds(root);
+  RoundTripSeeds(root);
   return 0;
 }
