@@ -1,25 +1,66 @@
-#!/bin/sh
-# Builds the decoder fuzzers with clang under ASan and UBSan, makes the seed
-# corpora from the test fixtures and runs every target for a while.
-#   tests/fuzz/run_fuzzers.sh [seconds per target, default 60] [build folder]
-set -eu
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang under ASan and UBSan, makes the seed
+# corpora and runs every target for a while. A target that crashes, leaks,
+# hangs or runs out of memory is started again for the time it has left, so
+# long runs count every failure; the inputs that failed are kept under
+# <build>/fuzz-crashes. Ends with one line per target:
+#   fuzz_<target>: <inputs executed> inputs, <failures> crashes
+# and exits non-zero when any target failed.
+#   tests/fuzz/run_fuzzers.sh [seconds per target, default 60] [build folder] [target...]
+set -euo pipefail
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${2:-$root/build-fuzz}
+shift $(($# < 2 ? $# : 2))
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(png bmp gif jpeg tiff image load roundtrip)
+
+# Debug keeps every check; -O1 runs the instrumented loops a good deal faster.
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DREPNG_FUZZ=ON -DREPNG_SANITIZE=ON >/dev/null
-cmake --build "$build" -j2 --target fuzz_make_seeds fuzz_png fuzz_bmp fuzz_gif fuzz_jpeg fuzz_tiff fuzz_image
+cmake --build "$build" -j2 --target fuzz_make_seeds "${targets[@]/#/fuzz_}" >/dev/null
 seeds=$build/fuzz-seeds
 "$build/tests/fuzz/fuzz_make_seeds" "$seeds"
+mkdir -p "$build/fuzz-crashes" "$build/fuzz-logs"
+
+# A crash found at once would otherwise restart the target without end.
+max_restarts=20
+summary=()
 status=0
-for target in png bmp gif jpeg tiff image; do
+for target in "${targets[@]}"; do
   corpus=$build/fuzz-corpus/$target
-  mkdir -p "$corpus" "$build/fuzz-crashes"
+  mkdir -p "$corpus"
+  inputs=(); options=()
+  case $target in
+    roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=20000) ;;
+    load) inputs=("$seeds/image" "$root/tests/fuzz/regressions") ;;
+    *) inputs=("$seeds/$target" "$root/tests/fuzz/regressions") ;;
+  esac
+  [ "$target" = roundtrip ] || options=(-dict="$root/tests/fuzz/decoders.dict" -max_len=65536)
   echo "== fuzz_$target for ${seconds}s"
-  # Fuzzing builds cap pictures at 4 Mpixels; the limits leave room for the libraries.
-  "$build/tests/fuzz/fuzz_$target" "$corpus" "$seeds/$target" "$root/tests/fuzz/regressions" \
-    -dict="$root/tests/fuzz/decoders.dict" -max_total_time="$seconds" -rss_limit_mb=4096 \
-    -malloc_limit_mb=2048 -max_len=65536 -timeout=20 -print_final_stats=1 \
-    -artifact_prefix="$build/fuzz-crashes/${target}-" 2>&1 | tail -n 12 || status=1
+  executed=0; crashes=0; start=$SECONDS
+  while left=$((seconds - (SECONDS - start))); [ "$left" -gt 0 ] && [ "$crashes" -lt "$max_restarts" ]; do
+    log=$build/fuzz-logs/$target.log
+    # Fuzzing builds cap pictures at 4 Mpixels; the limits leave room for the libraries.
+    if "$build/tests/fuzz/fuzz_$target" "$corpus" "${inputs[@]}" "${options[@]}" \
+         -max_total_time="$left" -rss_limit_mb=4096 -malloc_limit_mb=2048 -timeout=20 \
+         -print_final_stats=1 -artifact_prefix="$build/fuzz-crashes/$target-" >"$log" 2>&1; then
+      failed=0
+    else
+      failed=1
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+    executed=$((executed + ${runs:-0}))
+    [ "$failed" = 1 ] || break
+    crashes=$((crashes + 1))
+    cp "$log" "$build/fuzz-crashes/$target-$crashes.log"
+    grep -E '^(==[0-9]+==ERROR|SUMMARY|artifact_prefix|.*runtime error)' "$log" | head -n 5 || true
+  done
+  [ "$crashes" = 0 ] || status=1
+  summary+=("fuzz_$target: $executed inputs, $crashes crashes")
+  echo "${summary[-1]}"
 done
+echo "== summary"
+printf '%s\n' "${summary[@]}"
 exit $status
