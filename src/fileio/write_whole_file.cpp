@@ -159,8 +159,10 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
   if (!new_file) return false;
   if (info.nNumberOfLinks > 1) return OverwriteInPlace(target, *final_path, *new_file, bytes, length);
 
-  // The old file must not be open, not even by us, when it is replaced.
+  // The old file must not be open, not even by us, when it is replaced;
+  // on Windows neither may the new one be.
   target.Close();
+  if (repng::platform::kReplacementMustBeClosed && !new_file->Close()) return false;
   const bool moved = MoveIntoPlace(*final_path, new_file->Name());
   if (moved || !IsSurelyThere(*final_path)) new_file->Keep();
   return moved;

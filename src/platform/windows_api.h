@@ -20,3 +20,17 @@
 #include "platform/posix/gdi/gdi.h"
 #include "platform/posix/gdi/user.h"
 #endif
+
+namespace repng::platform {
+
+// Whether ReplaceFileW must be given a replacement that nobody holds open.
+// Windows' own opens the replacement without sharing it (a sharing violation
+// otherwise); the stand-in takes it open, since a new file there has no name
+// until it takes the old one's place.
+#ifdef _WIN32
+inline constexpr bool kReplacementMustBeClosed = true;
+#else
+inline constexpr bool kReplacementMustBeClosed = false;
+#endif
+
+}  // namespace repng::platform

@@ -192,6 +192,8 @@ TEST(WindowsProgramTest, TheSamplesGiveTheLinuxReportAndTheLinuxPngBytes) {
     EXPECT_TRUE(ReadFileBytes("windows/" + std::string(name)) == ReadFileBytes("linux/" + std::string(name))) << name;
   // The comparison means something only when a file was rewritten.
   EXPECT_TRUE(ReadFileBytes("windows/checker.gif").starts_with("\x89PNG\r\n\x1A\n"));
+  // The overwrites leave nothing else behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator("windows"), fs::directory_iterator()), std::size(kSampleNames));
 }
 
 TEST(WindowsProgramTest, ReadOnlyHiddenAndHeldFilesAreRefusedAndStayAsTheyWere) {
