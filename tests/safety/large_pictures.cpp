@@ -47,7 +47,8 @@ void PutChunk(std::FILE* file, const char* type, const uint8_t* data, uint32_t s
   PutBe32(head, size);
   head.insert(head.end(), type, type + 4);
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
-  crc = crc32(crc, data, size);
+  // A null buffer would restart the CRC.
+  if (size > 0) crc = crc32(crc, data, size);
   Put(file, head.data(), head.size());
   Put(file, data, size);
   std::vector<uint8_t> tail;
