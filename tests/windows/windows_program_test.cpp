@@ -25,6 +25,14 @@ using repng::testing::ScratchFolder;
 constexpr char kWine[] = REPNG_WINE;
 
 const char* const kSampleNames[] = {"checker.gif", "glow.png", "landscape.bmp", "notes.txt", "photo.jpg"};
+// Made from the samples with ImageMagick, for the codecs the samples leave
+// out: TIFF with the compressions of the cross-built libraries, 16-bit PNG.
+const char* const kMadeInputs[][2] = {
+    {"lzw.tif", "landscape.bmp -compress lzw"},
+    {"zstd.tif", "glow.png -compress zstd"},
+    {"jpeg.tif", "photo.jpg -compress jpeg"},
+    {"deep.png", "glow.png -depth 16"},
+};
 
 // 用途: \n\t无损压缩PNG，减小PNG文件的大小.\n 用法: \n\t选中要压缩的文件,用鼠标拖到EXE上放开.\n\n
 const std::string kPurposeAndUsage =
@@ -165,18 +173,28 @@ TEST(WindowsProgramTest, WithoutPathsItExplainsItselfPausesAndExitsWithMinusOne)
   EXPECT_EQ(run.exit_status, 255);
 }
 
-TEST(WindowsProgramTest, TheSamplesGiveTheLinuxReportAndTheLinuxPngBytes) {
+TEST(WindowsProgramTest, TheSamplesAndMoreGiveTheLinuxReportAndTheLinuxPngBytes) {
   ScratchFolder scratch;
   fs::create_directory("linux");
   fs::create_directory("windows");
   std::vector<std::string> linux_names;
   std::vector<std::string> windows_paths;
   // Dropped files arrive in no particular order.
+  std::vector<std::string> names;
   for (auto name = std::rbegin(kSampleNames); name != std::rend(kSampleNames); ++name) {
     CopySample(*name, fs::path("linux") / *name);
-    CopySample(*name, fs::path("windows") / *name);
-    linux_names.push_back(*name);
-    windows_paths.push_back(WindowsPathOf(fs::path("windows") / *name));
+    names.push_back(*name);
+  }
+  for (const auto& [name, recipe] : kMadeInputs) {
+    const std::string command = std::string("cd '") + REPNG_SAMPLES_DIR + "' && convert " + recipe + " '" +
+                                (fs::current_path() / "linux" / name).string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    names.push_back(name);
+  }
+  for (const std::string& name : names) {
+    fs::copy_file(fs::path("linux") / name, fs::path("windows") / name);
+    linux_names.push_back(name);
+    windows_paths.push_back(WindowsPathOf(fs::path("windows") / name));
   }
 
   fs::current_path("linux");
@@ -188,12 +206,12 @@ TEST(WindowsProgramTest, TheSamplesGiveTheLinuxReportAndTheLinuxPngBytes) {
   EXPECT_EQ(windows_run.exit_status, 0);
   EXPECT_NE(windows_run.output.find("notes.txt" + kNotImage), std::string::npos);
   EXPECT_NE(windows_run.output.find("photo.jpg" + kOldSize + "17.42K" + kNotProcessed), std::string::npos);
-  for (const char* name : kSampleNames)
-    EXPECT_TRUE(ReadFileBytes("windows/" + std::string(name)) == ReadFileBytes("linux/" + std::string(name))) << name;
+  for (const std::string& name : names)
+    EXPECT_TRUE(ReadFileBytes("windows/" + name) == ReadFileBytes("linux/" + name)) << name;
   // The comparison means something only when a file was rewritten.
   EXPECT_TRUE(ReadFileBytes("windows/checker.gif").starts_with("\x89PNG\r\n\x1A\n"));
   // The overwrites leave nothing else behind.
-  EXPECT_EQ(std::distance(fs::directory_iterator("windows"), fs::directory_iterator()), std::size(kSampleNames));
+  EXPECT_EQ(std::distance(fs::directory_iterator("windows"), fs::directory_iterator()), std::ssize(names));
 }
 
 TEST(WindowsProgramTest, ReadOnlyHiddenAndHeldFilesAreRefusedAndStayAsTheyWere) {
