@@ -13,6 +13,11 @@ struct GlobalBlockFree {
 };
 using GlobalBlock = std::unique_ptr<void, GlobalBlockFree>;
 
+struct StreamRelease {
+  void operator()(IStream* stream) const { stream->Release(); }
+};
+using StreamReference = std::unique_ptr<IStream, StreamRelease>;
+
 }  // namespace
 
 HBITMAP LoadImageToHBitmap(const BYTE* data, UINT size) {
@@ -27,9 +32,12 @@ HBITMAP LoadImageToHBitmap(const BYTE* data, UINT size) {
   IStream* stream = nullptr;
   if (FAILED(CreateStreamOnHGlobal(block.get(), FALSE, &stream)) || stream == nullptr) return nullptr;
 
+  // Released however the bitmap's construction ends, out of memory included.
+  StreamReference stream_reference(stream);
+
   // Declared after the block, so the bitmap is deleted before the block is freed.
   std::unique_ptr<Gdiplus::Bitmap> bitmap(new Gdiplus::Bitmap(stream, FALSE));
-  stream->Release();
+  stream_reference.reset();
   if (bitmap == nullptr) return nullptr;
 
   HBITMAP handle = nullptr;

@@ -39,8 +39,9 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
     return nullptr;
   }
   if ((flags & GMEM_ZEROINIT) != 0) std::memset(memory, 0, bytes);
-  BlockRegistry& registry = Registry();
+  // The registry's own first allocation can fail too.
   try {
+    BlockRegistry& registry = Registry();
     std::lock_guard lock(registry.mutex);
     registry.sizes.emplace(memory, bytes);
   } catch (...) {
