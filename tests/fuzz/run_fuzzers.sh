@@ -33,7 +33,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   inputs=(); options=()
   case $target in
-    roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=20000) ;;
+    roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=8192) ;;
     load) inputs=("$seeds/image" "$root/tests/fuzz/regressions") ;;
     *) inputs=("$seeds/$target" "$root/tests/fuzz/regressions") ;;
   esac

@@ -9,7 +9,7 @@
 
 namespace repng::fuzz {
 
-inline constexpr uint32_t kMaxSyntheticSide = 64;
+inline constexpr uint32_t kMaxSyntheticSide = 32;
 
 // Input layout: width byte, height byte, shape byte, layout byte, then the
 // palette (4 bytes an entry) when the shape asks for one, then the pixels
