@@ -21,3 +21,7 @@ run_suite() {
 run_suite build -DCMAKE_BUILD_TYPE=Release
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DREPNG_SANITIZE=ON
+
+# A short run of every fuzz target (clang, ASan + UBSan, build-fuzz/); a
+# crash, leak or hang in any of them fails.
+bash tests/fuzz/run_fuzzers.sh 40
