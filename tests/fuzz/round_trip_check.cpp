@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
+#include <type_traits>
 
 #include "imaging/imaging.h"
 #include "leak_watch.h"
