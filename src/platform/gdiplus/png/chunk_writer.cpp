@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
+constexpr size_t kChunkFraming = 12;  // length, type and CRC
 
 void AppendBigEndian32(uint32_t value, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(value >> 24));
@@ -19,6 +20,13 @@ void AppendBigEndian32(uint32_t value, std::vector<uint8_t>* out) {
 }
 
 }  // namespace
+
+size_t LayoutChunksSize(const PngRaster& raster) {
+  size_t size = 0;
+  if (!raster.palette.empty()) size += kChunkFraming + raster.palette.size();
+  if (!raster.transparency.empty()) size += kChunkFraming + raster.transparency.size();
+  return size;
+}
 
 bool AppendChunk(const char (&type)[5], const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
   if (size > kMaxChunkData) return false;

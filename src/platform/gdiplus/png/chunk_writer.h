@@ -15,6 +15,11 @@ namespace repng::png {
 // per 8 MiB.
 inline constexpr size_t kMaxIdatPayload = size_t{8} << 20;
 
+// Bytes that PLTE and tRNS add to the file of `raster`: what a palette costs
+// beside its image data, which decides between palette and truecolour on
+// small pictures.
+size_t LayoutChunksSize(const PngRaster& raster);
+
 // Appends one chunk (length, type, data, CRC over type and data). False when
 // the data is longer than a chunk may be.
 bool AppendChunk(const char (&type)[5], const uint8_t* data, size_t size, std::vector<uint8_t>* out);

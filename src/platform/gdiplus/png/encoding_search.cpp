@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "platform/gdiplus/png/chunk_writer.h"
 #include "platform/gdiplus/png/colour_summary.h"
 #include "platform/gdiplus/png/palette_order.h"
 #include "platform/gdiplus/png/parallel_trials.h"
@@ -83,12 +84,19 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const std::vector<T
     if (!compressors[worker]) compressors[worker].emplace(level);
     const size_t index = first_index + offset;
     const Trial& trial = trials[index];
-    std::vector<uint8_t> filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy);
+    const PngRaster& raster = reductions[trial.reduction].raster;
+    // Sizes are whole files: a palette's PLTE and tRNS can outweigh what it
+    // saves on a small picture.
+    const size_t layout = LayoutChunksSize(raster);
+    const size_t bound = finalists->Bound();
+    if (bound <= layout) return;
+    const size_t max_stream = bound == kUnbounded ? kUnbounded : bound - layout;
+    std::vector<uint8_t> filtered = FilterImage(raster, trial.strategy);
     std::vector<uint8_t> stream;
-    if (!compressors[worker]->Compress(filtered.data(), filtered.size(), finalists->Bound(), &stream)) {
+    if (!compressors[worker]->Compress(filtered.data(), filtered.size(), max_stream, &stream)) {
       return;  // larger than every kept trial
     }
-    finalists->Offer(Screened{stream.size(), index, std::move(filtered)});
+    finalists->Offer(Screened{stream.size() + layout, index, std::move(filtered)});
   });
 }
 
@@ -126,15 +134,17 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
 }
 
 // The strong pass over the finalists: libdeflate's strong level for each,
-// then zopfli for the best few when the budget allows; the smallest stream
-// wins, ties to the better screened finalist.
+// then zopfli for the best few when the budget allows; the smallest file
+// wins, ties to the better screened finalist. `layouts` holds each
+// finalist's PLTE and tRNS bytes.
 struct Compressed {
   std::vector<uint8_t> stream;
   size_t finalist = 0;
   std::string method;
 };
 
-Compressed CompressFinalists(const std::vector<Screened>& finalists, const SearchBudget& budget) {
+Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
+                             const SearchBudget& budget) {
   std::vector<std::vector<uint8_t>> strong(finalists.size());
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
   RunTrials(finalists.size(), [&](size_t index, unsigned worker) {
@@ -144,10 +154,14 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const Searc
       throw std::bad_alloc();
     }
   });
+  auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
+    return stream.size() + layouts[finalist];
+  };
   std::vector<size_t> ranking(finalists.size());
   for (size_t i = 0; i < ranking.size(); ++i) ranking[i] = i;
-  std::stable_sort(ranking.begin(), ranking.end(),
-                   [&strong](size_t a, size_t b) { return strong[a].size() < strong[b].size(); });
+  std::stable_sort(ranking.begin(), ranking.end(), [&](size_t a, size_t b) {
+    return file_size(a, strong[a]) < file_size(b, strong[b]);
+  });
 
   Compressed best{std::move(strong[ranking.front()]), ranking.front(),
                   "deflate-" + std::to_string(budget.final_level)};
@@ -160,7 +174,9 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const Searc
     zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), budget.zopfli_iterations);
   });
   for (size_t i = 0; i < zopfli_count; ++i) {
-    if (zopfli[i].size() < best.stream.size()) best = {std::move(zopfli[i]), ranking[i], "zopfli"};
+    if (file_size(ranking[i], zopfli[i]) < file_size(best.finalist, best.stream)) {
+      best = {std::move(zopfli[i]), ranking[i], "zopfli"};
+    }
   }
   return best;
 }
@@ -169,7 +185,11 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   std::vector<Trial> trials;
   const std::vector<Screened> finalists = ScreenAll(reductions, budget, &trials);
   if (finalists.empty()) throw std::bad_alloc();
-  Compressed winner = CompressFinalists(finalists, budget);
+  std::vector<size_t> layouts;
+  for (const Screened& finalist : finalists) {
+    layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));
+  }
+  Compressed winner = CompressFinalists(finalists, layouts, budget);
 
   const Trial& trial = trials[finalists[winner.finalist].trial];
   ReducedCandidate& reduction = reductions[trial.reduction];
