@@ -81,15 +81,24 @@ TEST(EncoderRoundTrip, ExtremeShapes) {
 }
 
 TEST(EncoderRoundTrip, PaletteUpTo256ColoursThenTruecolour) {
+  auto colour = [](uint32_t n) { return 0xFF000000u | (Noise(n) & 0xFFFFFF); };
   std::vector<uint32_t> pixels;
-  for (uint32_t i = 0; i < 48 * 48; ++i) pixels.push_back(0xFF000000u | (Noise(i % 256) & 0xFFFFFF));
+  // Every colour once, then in an order without a period deflate could use.
+  for (uint32_t i = 0; i < 48 * 48; ++i) pixels.push_back(colour(i < 256 ? i : Noise(i) % 256));
   Outcome outcome = RoundTrip(pixels, 48, 48);
   EXPECT_EQ(outcome.decoded.header.color_type, SPNG_COLOR_TYPE_INDEXED);
   ExpectOnlyLayoutChunks(outcome.chunks);
 
-  pixels[5] = 0xFF000000u | (Noise(1000) & 0xFFFFFF);  // a 257th colour
+  pixels[300] = colour(1000);  // a 257th colour
   outcome = RoundTrip(pixels, 48, 48);
   EXPECT_EQ(outcome.decoded.header.color_type, SPNG_COLOR_TYPE_TRUECOLOR);
+}
+
+TEST(EncoderRoundTrip, SmallPictureKeepsTruecolourWhenThePaletteCostsMore) {
+  // 256 pixels of 200 colours: PLTE alone is larger than the RGB data.
+  std::vector<uint32_t> pixels;
+  for (uint32_t i = 0; i < 16 * 16; ++i) pixels.push_back(0xFF000000u | (Noise(i % 200) & 0xFFFFFF));
+  EXPECT_EQ(RoundTrip(pixels, 16, 16).decoded.header.color_type, SPNG_COLOR_TYPE_TRUECOLOR);
 }
 
 TEST(EncoderRoundTrip, TwoGraysBecomeOneBit) {
