@@ -14,7 +14,11 @@ std::optional<FileBytes> ReadWholeFile(const Path& path) {
   const DWORD size = GetFileSize(file.Get(), &size_high);
   if (size_high != 0 || size >= kMaxInputFileSize) return std::nullopt;
 
+  const std::optional<FileStamp> stamp = StampOf(file.Get());
+  if (!stamp) return std::nullopt;
+
   FileBytes bytes;
+  bytes.stamp = *stamp;
   bytes.data.reset(new BYTE[size + kReadSlackBytes]);
   DWORD count = 0;
   // A short read is not the file: a partial picture must never be written

@@ -14,9 +14,27 @@ inline constexpr DWORD kMaxInputFileSize = 104857600;
 // content is 0, so the content can also be used as zero-terminated text.
 inline constexpr DWORD kReadSlackBytes = 10;
 
+// Which file, in which state: enough to tell whether a file was replaced or
+// changed between reading it and writing over it.
+struct FileStamp {
+  DWORD volume = 0;
+  DWORD index_high = 0;
+  DWORD index_low = 0;
+  DWORD size_high = 0;
+  DWORD size_low = 0;
+  FILETIME last_write = {};
+
+  bool operator==(const FileStamp& other) const;
+};
+
+FileStamp StampFrom(const BY_HANDLE_FILE_INFORMATION& info);
+// The stamp of an open file, or nothing when the platform cannot tell.
+std::optional<FileStamp> StampOf(HANDLE file);
+
 struct FileBytes {
   std::unique_ptr<BYTE[]> data;  // count + kReadSlackBytes bytes
   DWORD count = 0;
+  FileStamp stamp;  // the file as it was read
 };
 
 // The whole file, or nothing when it cannot be opened, is not below
@@ -28,4 +46,6 @@ std::optional<DWORD> QueryFileSize(const Path& path);
 
 // Replaces the file's content with `length` bytes (length >= 1). True only
 // when the new content is complete on disk; on false the file is unchanged.
-bool WriteWholeFile(const Path& path, const BYTE* bytes, int length);
+// With `expected`, a file that is no longer the one stamped (another program
+// saved over it, or removed it, since it was read) is left alone: false.
+bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileStamp* expected = nullptr);

@@ -147,9 +147,12 @@ bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, NewFile&
   return MoveIntoPlace(final_path, copy.Name());
 }
 
-bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
+bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, const FileStamp* expected) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(target.Get(), &info)) return false;
+  // Another program's save since the read must not be overwritten with the
+  // older picture.
+  if (expected != nullptr && StampFrom(info) != *expected) return false;
   // Windows does not let a normal file replace a hidden or system one.
   if (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) return false;
   const std::optional<Path> final_path = FinalPathOf(target.Get());
@@ -170,7 +173,7 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length) {
 
 }  // namespace
 
-bool WriteWholeFile(const Path& path, const BYTE* bytes, int length) {
+bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileStamp* expected) {
   if (bytes == nullptr || length < 1) return false;
   // The same check as an open that truncates would make (write access, no
   // sharing), without truncating: a read-only file, a file that another
@@ -180,7 +183,8 @@ bool WriteWholeFile(const Path& path, const BYTE* bytes, int length) {
   if (!target.IsValid()) return false;
   const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
 
-  const bool replaced = ReplaceContent(target, bytes, static_cast<DWORD>(length));
+  const bool replaced = !(created && expected != nullptr) &&
+                        ReplaceContent(target, bytes, static_cast<DWORD>(length), expected);
   if (!replaced && created) {
     target.Close();
     DeleteFileW(path.c_str());

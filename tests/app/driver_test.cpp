@@ -95,13 +95,17 @@ TEST_F(DriverTest, FileSystemFailuresAreReportedAndChangeNothing) {
   WriteFileBytes("read-only.bmp", FakePicture(10, 1000));
   ASSERT_EQ(chmod("read-only.bmp", 0444), 0);
   WriteFileBytes("vanishing.bmp", "REMOVE vanishing.bmp");
+  WriteFileBytes("saved-meanwhile.bmp", "SAVE-OVER saved-meanwhile.bmp");
   const int encodes_before = repng::testing::FakeEncodeCallCount();
 
-  EXPECT_EQ(RunBatch({"read-only.bmp", "vanishing.bmp"}),
-            Head("read-only.bmp", "1000" + kBytes) + kWriteFailed + Head("vanishing.bmp", kUnknown) + kNotProcessed);
+  EXPECT_EQ(RunBatch({"read-only.bmp", "vanishing.bmp", "saved-meanwhile.bmp"}),
+            Head("read-only.bmp", "1000" + kBytes) + kWriteFailed + Head("saved-meanwhile.bmp", "29" + kBytes) +
+                kWriteFailed + Head("vanishing.bmp", kUnknown) + kNotProcessed);
   EXPECT_EQ(ReadFileBytes("read-only.bmp"), FakePicture(10, 1000));
+  // Another program's save since the read is not replaced by the older picture.
+  EXPECT_EQ(ReadFileBytes("saved-meanwhile.bmp"), repng::testing::kOtherProgramsSave);
   // A file whose size is unknown is not even encoded.
-  EXPECT_EQ(repng::testing::FakeEncodeCallCount(), encodes_before + 1);
+  EXPECT_EQ(repng::testing::FakeEncodeCallCount(), encodes_before + 2);
 }
 
 TEST_F(DriverTest, AnOutOfMemoryFailureLeavesTheDriverAndTheRestOfTheList) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <new>
 #include <string_view>
@@ -15,6 +16,8 @@ constexpr std::size_t kThrows = static_cast<std::size_t>(-1);
 // The PNG size each live bitmap stands for.
 std::map<HBITMAP, std::size_t> g_png_bytes;
 int g_encode_calls = 0;
+// Files that "another program" saves over while a bitmap is encoded.
+std::map<HBITMAP, std::string> g_saved_over;
 
 HBITMAP NewBitmap(std::size_t png_bytes) {
   BITMAPINFO info{};
@@ -37,6 +40,11 @@ HBITMAP LoadImageToHBitmap(const BYTE* data, UINT size) {
     return NewBitmap(1);
   }
   if (content == "THROW-ENCODE") return NewBitmap(kThrows);
+  if (content.starts_with("SAVE-OVER ")) {
+    HBITMAP bitmap = NewBitmap(1);
+    g_saved_over[bitmap] = std::string(content.substr(10));
+    return bitmap;
+  }
   return nullptr;
 }
 
@@ -46,6 +54,10 @@ std::unique_ptr<BYTE[]> EncodeHBitmapToPng(HBITMAP handle, UINT* length) {
   const std::size_t png_bytes = g_png_bytes.at(handle);
   if (png_bytes == kThrows) throw std::bad_alloc();
   if (png_bytes == 0) return nullptr;
+  if (const auto saved = g_saved_over.find(handle); saved != g_saved_over.end()) {
+    std::ofstream(saved->second, std::ios::binary | std::ios::trunc) << repng::testing::kOtherProgramsSave;
+    g_saved_over.erase(saved);
+  }
   std::string png = "IMG " + std::to_string(png_bytes);
   png.resize(png_bytes, '.');
   auto bytes = std::make_unique<BYTE[]>(png_bytes);

@@ -4,6 +4,8 @@
 //                   encoder gives no bytes
 //   "REMOVE name"   a picture whose decoding deletes the file `name`
 //   "THROW-ENCODE"  a picture whose encoding runs out of memory
+//   "SAVE-OVER name" a picture while whose encoding another program saves
+//                   kOtherProgramsSave over the file `name`
 //   anything else   not a picture
 // Bitmaps are real DIB sections of the GDI stand-in, so a bitmap deleted
 // twice or never shows in its object count.
@@ -18,6 +20,8 @@ inline std::string FakePicture(std::size_t png_bytes, std::size_t file_bytes) {
   content.resize(file_bytes, '.');
   return content;
 }
+
+inline const std::string kOtherProgramsSave = "saved by another program";
 
 int FakeEncodeCallCount();
 

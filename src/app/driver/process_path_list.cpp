@@ -16,16 +16,18 @@ namespace {
 
 NarrowText NarrowDisplayName(const Path& path) { return WideToNarrow(DisplayNameOf(path), CP_ACP); }
 
-BitmapOwner DecodeFile(const Path& path) {
+// The picture, and the stamp of the file it came from. The file's bytes are
+// released here, before anything else is allocated.
+BitmapOwner DecodeFile(const Path& path, FileStamp* stamp) {
   std::optional<FileBytes> bytes = ReadWholeFile(path);
   if (!bytes) return BitmapOwner();
-  // The file's bytes are released here, before anything else is allocated.
+  *stamp = bytes->stamp;
   return BitmapOwner(LoadImageToHBitmap(bytes->data.get(), bytes->count));
 }
 
 // Encodes the picture and overwrites the file when the PNG form is smaller,
 // then prints the end of the file's line.
-void ReplaceWhenSmaller(const Path& path, HBITMAP bitmap, DWORD old_size) {
+void ReplaceWhenSmaller(const Path& path, HBITMAP bitmap, DWORD old_size, const FileStamp& stamp) {
   UINT png_length = 0;
   const std::unique_ptr<BYTE[]> png = EncodeHBitmapToPng(bitmap, &png_length);
   const bool smaller = png != nullptr && png_length > 0 && png_length < old_size && png_length <= INT_MAX;
@@ -33,7 +35,9 @@ void ReplaceWhenSmaller(const Path& path, HBITMAP bitmap, DWORD old_size) {
     std::fputs(kNotProcessedTail, stdout);
     return;
   }
-  if (!WriteWholeFile(path, png.get(), static_cast<int>(png_length))) {
+  // Only over the file that was read: a save by another program since then
+  // is not replaced by the older picture.
+  if (!WriteWholeFile(path, png.get(), static_cast<int>(png_length), &stamp)) {
     std::fputs(kWriteFailedTail, stdout);
     return;
   }
@@ -41,7 +45,8 @@ void ReplaceWhenSmaller(const Path& path, HBITMAP bitmap, DWORD old_size) {
 }
 
 void ProcessFile(const Path& path) {
-  const BitmapOwner bitmap = DecodeFile(path);
+  FileStamp stamp;
+  const BitmapOwner bitmap = DecodeFile(path, &stamp);
   if (!bitmap) {
     std::printf(kNotImageLine, NarrowDisplayName(path).c_str());
     return;
@@ -56,7 +61,7 @@ void ProcessFile(const Path& path) {
   }
   const NarrowText old_size_text = FormatSize(*old_size);
   std::printf(kOldSizeHead, NarrowDisplayName(path).c_str(), old_size_text.c_str());
-  ReplaceWhenSmaller(path, bitmap.get(), *old_size);
+  ReplaceWhenSmaller(path, bitmap.get(), *old_size, stamp);
 }
 
 }  // namespace
