@@ -25,9 +25,6 @@ ScratchFolder::ScratchFolder() {
 ScratchFolder::~ScratchFolder() {
   std::error_code ignored;
   // Tests take write bits away; give them back so everything can go.
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_, ignored))
-    if (!entry.is_symlink()) std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                                          std::filesystem::perm_options::add, ignored);
   std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(folder_, ignored);
 }
@@ -107,8 +104,8 @@ int RunInChild(const std::function<int()>& body) {
   if (child < 0) return -1;
   if (child == 0) _exit(body());
   int status = 0;
-  if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  if (waitpid(child, &status, 0) != child) return -1;
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 }  // namespace repng::testing

@@ -1,18 +1,20 @@
-// Scratch files and second processes for tests of file access.
+// Scratch files and second processes for the tests of file access and of
+// whole batches.
 #pragma once
 
 #include <sys/types.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/windows_api.h"
 #include "text/text_types.h"
 
 namespace repng::testing {
 
-// A fresh folder that is removed with everything in it afterwards. Names
-// are byte strings, as the file system keeps them.
+// A fresh folder, removed with everything in it afterwards. Names are byte
+// strings, as the file system keeps them.
 class ScratchFolder {
  public:
   ScratchFolder();
@@ -20,10 +22,9 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-  std::string PathOf(const std::string& name) const { return folder_ + "/" + name; }
   const std::string& Folder() const { return folder_; }
-  // The names in the folder, sorted.
-  std::vector<std::string> Names() const;
+  std::string PathOf(const std::string& name) const { return folder_ + "/" + name; }
+  std::vector<std::string> Names() const;  // sorted
 
  private:
   std::string folder_;
@@ -33,6 +34,7 @@ class ScratchFolder {
 Path WidePath(const std::string& bytes);
 
 void WriteBytes(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+// Throws when the file cannot be opened.
 std::string ReadBytes(const std::string& path);
 // A file of `size` bytes that takes no disk space; its last byte is `last`.
 void MakeSparseFile(const std::string& path, off_t size, char last);
@@ -55,8 +57,8 @@ class ChildHoldingFile {
   bool opened_ = false;
 };
 
-// Runs body in a forked child and returns its exit status, or -1 when it
-// did not exit normally.
+// The exit status of body run in a forked child; 128 + signal when a signal
+// ended it.
 int RunInChild(const std::function<int()>& body);
 
 }  // namespace repng::testing
