@@ -2,6 +2,8 @@
 // raster as a PNG file and decoding it with libspng.
 #include <gtest/gtest.h>
 
+#include <libdeflate.h>
+
 #include <limits>
 
 #include "platform/gdiplus/png/chunk_writer.h"
@@ -208,6 +210,27 @@ TEST(PaletteOrder, EveryOrderIsAPermutationWithTranslucentEntriesFirst) {
   }
 }
 
+TEST(PaletteOrder, FirstAppearanceFollowsTheScan) {
+  const std::vector<uint32_t> scan = {0xFF0000FFu, 0xFF0000FFu, 0xFFFF0000u, 0x80102030u, 0xFF00FF00u, 0xFFFF0000u};
+  const StraightImage image = Image(3, 2, scan);
+  const ColourSummary summary = SummariseColours(image.argb.data(), image.argb.size());
+  EXPECT_EQ(OrderPalette(image, summary.palette_colours, PaletteOrder::kFirstAppearance),
+            (std::vector<uint32_t>{0x80102030u, 0xFF0000FFu, 0xFFFF0000u, 0xFF00FF00u}));
+}
+
+TEST(ChunkWriter, LayoutChunksSizeIsWhatTheFileHolds) {
+  const StraightImage image = Cycling(9, 5, {0xFF102030u, 0x80405060u, 0, 0xFFFFFFFFu});
+  const ColourSummary summary = SummariseColours(image.argb.data(), image.argb.size());
+  for (const PngRaster& raster : {BuildPaletteRaster(image, summary.palette_colours),
+                                  BuildTruecolourRaster(image, summary)}) {
+    const std::vector<uint8_t> stream = {1, 2, 3};
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(WritePngFile(raster, stream, &png));
+    const size_t signature_header_idat_end = 8 + 25 + 12 + 12;
+    EXPECT_EQ(png.size(), signature_header_idat_end + stream.size() + LayoutChunksSize(raster));
+  }
+}
+
 TEST(ChunkWriter, SplitsImageDataAndWritesOnlyLayoutChunks) {
   const StraightImage image = Cycling(40, 40, {0xFF102030u, 0x80405060u, 0});
   const ColourSummary summary = SummariseColours(image.argb.data(), image.argb.size());
@@ -244,6 +267,33 @@ TEST(ZlibCompression, LimitIsExact) {
   EXPECT_EQ(bounded, unbounded);
   EXPECT_FALSE(compressor.Compress(data.data(), data.size(), unbounded.size() - 1, &bounded));
   EXPECT_TRUE(bounded.empty());
+}
+
+TEST(ZlibCompression, ZopfliPiecesJoinIntoOneValidStream) {
+  std::vector<uint8_t> data(20000);
+  for (size_t i = 0; i < data.size(); ++i) {
+    data[i] = static_cast<uint8_t>(i < 9000 ? (i * i) >> 7 : (i % 37) * 5);  // two kinds of content
+  }
+  libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+  ASSERT_NE(decompressor, nullptr);
+  for (const size_t pieces : {size_t{1}, size_t{2}, size_t{3}, size_t{7}}) {
+    for (const bool split : {false, true}) {
+      ZopfliSettings settings;
+      settings.iterations = 2;
+      settings.split_blocks = split;
+      settings.pieces = pieces;
+      const std::vector<uint8_t> stream = ZopfliCompressZlib(data.data(), data.size(), settings);
+      std::vector<uint8_t> restored(data.size());
+      size_t restored_size = 0;
+      EXPECT_EQ(libdeflate_zlib_decompress(decompressor, stream.data(), stream.size(), restored.data(),
+                                           restored.size(), &restored_size),
+                LIBDEFLATE_SUCCESS)
+          << pieces << " pieces";
+      EXPECT_EQ(restored_size, data.size());
+      EXPECT_EQ(restored, data) << pieces << " pieces";
+    }
+  }
+  libdeflate_free_decompressor(decompressor);
 }
 
 }  // namespace

@@ -165,13 +165,13 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
 
   Compressed best{std::move(strong[ranking.front()]), ranking.front(),
                   "deflate-" + std::to_string(budget.final_level)};
-  if (budget.zopfli_iterations <= 0) return best;
+  if (budget.zopfli_finalists == 0) return best;
 
   const size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
   std::vector<std::vector<uint8_t>> zopfli(zopfli_count);
   RunTrials(zopfli_count, [&](size_t index, unsigned) {
     const std::vector<uint8_t>& data = finalists[ranking[index]].filtered;
-    zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), budget.zopfli_iterations);
+    zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), budget.zopfli);
   });
   for (size_t i = 0; i < zopfli_count; ++i) {
     if (file_size(ranking[i], zopfli[i]) < file_size(best.finalist, best.stream)) {

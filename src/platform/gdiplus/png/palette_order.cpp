@@ -90,6 +90,7 @@ const char* PaletteOrderName(PaletteOrder order) {
     case PaletteOrder::kAlphaThenLuminance: return "alpha-luminance";
     case PaletteOrder::kNeighbourTraversal: return "neighbours";
     case PaletteOrder::kFrequency: return "frequency";
+    case PaletteOrder::kFirstAppearance: return "first-appearance";
   }
   return "?";
 }
@@ -103,6 +104,27 @@ std::vector<uint32_t> OrderPalette(const StraightImage& image, const std::vector
       if ((a >> 24) != (b >> 24)) return (a >> 24) < (b >> 24);
       return Luminance(a) < Luminance(b);
     });
+    return ordered;
+  }
+  if (order == PaletteOrder::kFirstAppearance) {
+    // Close to the order a GIF or a palette PNG was drawn with, which its
+    // maker often chose well; palette tools that build the palette while
+    // scanning give this order too.
+    std::vector<bool> seen(colours.size(), false);
+    uint32_t previous = 0;
+    for (size_t i = 0; i < image.argb.size() && ordered.size() < colours.size(); ++i) {
+      const uint32_t colour = image.argb[i];
+      if (i > 0 && colour == previous) continue;
+      previous = colour;
+      const auto it = std::lower_bound(colours.begin(), colours.end(), colour);
+      if (it == colours.end() || *it != colour) throw std::invalid_argument("colour missing from palette");
+      const size_t index = static_cast<size_t>(it - colours.begin());
+      if (!seen[index]) {
+        seen[index] = true;
+        ordered.push_back(colour);
+      }
+    }
+    std::stable_partition(ordered.begin(), ordered.end(), [](uint32_t c) { return !IsOpaque(c); });
     return ordered;
   }
   const ColourStatistics stats = GatherStatistics(image, colours);

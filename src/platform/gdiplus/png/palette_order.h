@@ -14,9 +14,10 @@ enum class PaletteOrder : uint8_t {
   kAlphaThenLuminance,
   kNeighbourTraversal,
   kFrequency,
+  kFirstAppearance,
 };
 
-inline constexpr int kPaletteOrderCount = 3;
+inline constexpr int kPaletteOrderCount = 4;
 
 const char* PaletteOrderName(PaletteOrder order);
 

@@ -1,5 +1,7 @@
 #include "platform/gdiplus/png/search_budget.h"
 
+#include <algorithm>
+
 namespace repng::png {
 namespace {
 
@@ -29,6 +31,38 @@ std::vector<FilterStrategy> OtherStrategies(bool with_brute_force) {
   return all;
 }
 
+// Zopfli's time grows with its input times its rounds, at roughly 2 to 3 MB
+// of input-rounds a second per worker: this keeps it near a tenth of a
+// second per worker.
+constexpr size_t kZopfliWork = 8 * kTiny;
+// Above this even one round of zopfli, which needs its block splitter on
+// large pictures to beat libdeflate, takes seconds.
+constexpr size_t kZopfliLimit = kSmall;
+
+int ZopfliIterations(size_t bytes_per_worker) {
+  return static_cast<int>(std::clamp<size_t>(kZopfliWork / std::max<size_t>(bytes_per_worker, 1), 1, 15));
+}
+
+void ChooseZopfli(size_t filtered_bytes, SearchBudget* budget) {
+  ZopfliSettings& zopfli = budget->zopfli;
+  if (filtered_bytes <= kTiny) {
+    // The two best finalists, one per worker: their order after libdeflate
+    // is not always zopfli's. The block splitter costs more than the
+    // picture here (tens of milliseconds on a few kilobytes).
+    budget->zopfli_finalists = 2;
+    zopfli.iterations = ZopfliIterations(filtered_bytes);
+    zopfli.split_blocks = false;
+    zopfli.pieces = 1;
+  } else {
+    // One finalist in two pieces at once; the boundary between them does
+    // most of what the block splitter would.
+    budget->zopfli_finalists = 1;
+    zopfli.pieces = 2;
+    zopfli.iterations = ZopfliIterations(filtered_bytes / 2);
+    zopfli.split_blocks = false;
+  }
+}
+
 }  // namespace
 
 SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fraction) {
@@ -48,10 +82,6 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = OtherStrategies(true);
     budget.screening_level = 6;
     budget.finalists = 3;
-    // Zopfli's time grows with its input times its rounds; this keeps it near
-    // a few tenths of a second.
-    budget.zopfli_iterations = filtered_bytes <= kTiny ? 15 : filtered_bytes <= kSmall / 2 ? 3 : 1;
-    budget.zopfli_finalists = filtered_bytes <= kTiny ? 2 : 1;
   } else if (filtered_bytes <= kMedium) {
     budget.strategies = OtherStrategies(false);
     budget.screening_level = 3;
@@ -65,6 +95,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.screening_level = 1;
     budget.final_level = 9;
   }
+  if (filtered_bytes <= kZopfliLimit) ChooseZopfli(filtered_bytes, &budget);
   return budget;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdiplus/png/filter_strategies.h"
+#include "platform/gdiplus/png/zlib_compression.h"
 
 namespace repng::png {
 
@@ -19,8 +20,8 @@ struct SearchBudget {
   int screening_level = 6;   // libdeflate level of the screening
   size_t finalists = 1;      // best screened trials given the strong pass
   int final_level = 12;      // libdeflate level of the strong pass
-  int zopfli_iterations = 0; // 0: no zopfli
-  size_t zopfli_finalists = 0;
+  size_t zopfli_finalists = 0;  // best after the strong pass given zopfli too; 0: none
+  ZopfliSettings zopfli;
 };
 
 // `filtered_bytes` is the size of the largest candidate's filtered data;
