@@ -7,21 +7,13 @@ namespace repng::test {
 Bytes MakeBmp(const BmpSpec& s) {
   Bytes header;
   if (s.header_size == 12) {
-    PutLe16(header, static_cast<uint32_t>(s.width));
-    PutLe16(header, static_cast<uint32_t>(s.height));
-    PutLe16(header, 1);
-    PutLe16(header, s.bpp);
+    for (const uint32_t field : {uint32_t(s.width), uint32_t(s.height), 1u, uint32_t(s.bpp)}) PutLe16(header, field);
   } else {
-    PutLe32(header, static_cast<uint32_t>(s.width));
-    PutLe32(header, static_cast<uint32_t>(s.height));
+    PutLe32(header, uint32_t(s.width));
+    PutLe32(header, uint32_t(s.height));
     PutLe16(header, 1);
     PutLe16(header, s.bpp);
-    PutLe32(header, s.compression);
-    PutLe32(header, 0);
-    PutLe32(header, 2835);
-    PutLe32(header, 2835);
-    PutLe32(header, s.colors_used);
-    PutLe32(header, 0);
+    for (const uint32_t field : {s.compression, 0u, 2835u, 2835u, s.colors_used, 0u}) PutLe32(header, field);
     if (s.header_size > 40) {
       for (size_t i = 0; i < (s.header_size == 52 ? 3u : 4u); ++i) PutLe32(header, i < s.masks.size() ? s.masks[i] : 0);
     }

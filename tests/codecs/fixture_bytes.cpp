@@ -3,43 +3,29 @@
 namespace repng::test {
 
 Bytes MakeIccProfile(const std::string& description) {
-  Bytes tag;
-  PutText(tag, "desc");
-  PutBe32(tag, 0);
-  PutBe32(tag, static_cast<uint32_t>(description.size() + 1));
-  PutText(tag, description);
-  tag.push_back(0);
-
-  Bytes icc(128, 0);
-  const uint32_t tag_offset = 128 + 4 + 12;
-  const uint32_t total = tag_offset + static_cast<uint32_t>(tag.size());
-  for (int i = 0; i < 4; ++i) icc[static_cast<size_t>(i)] = static_cast<uint8_t>(total >> (24 - 8 * i));
-  const std::string rgb = "RGB ", acsp = "acsp";
-  for (size_t i = 0; i < 4; ++i) {
-    icc[16 + i] = static_cast<uint8_t>(rgb[i]);
-    icc[36 + i] = static_cast<uint8_t>(acsp[i]);
-  }
-  PutBe32(icc, 1);
+  const uint32_t tag_offset = 128 + 4 + 12, tag_size = uint32_t(12 + description.size() + 1);
+  Bytes icc;
+  PutBe32(icc, tag_offset + tag_size);
+  icc.resize(16, 0);
+  PutText(icc, "RGB ");
+  icc.resize(36, 0);
+  PutText(icc, "acsp");
+  icc.resize(128, 0);
+  for (const uint32_t field : {1u, 0x64657363u /* desc */, tag_offset, tag_size}) PutBe32(icc, field);
   PutText(icc, "desc");
-  PutBe32(icc, tag_offset);
-  PutBe32(icc, static_cast<uint32_t>(tag.size()));
-  icc.insert(icc.end(), tag.begin(), tag.end());
+  PutBe32(icc, 0);
+  PutBe32(icc, uint32_t(description.size() + 1));
+  PutText(icc, description);
+  icc.push_back(0);
   return icc;
 }
 
 Bytes MakeExifTiff(uint16_t orientation) {
-  Bytes t;
-  PutText(t, "II");
-  PutLe16(t, 42);
-  PutLe32(t, 8);
-  PutLe16(t, 1);
-  PutLe16(t, 274);
-  PutLe16(t, 3);
-  PutLe32(t, 1);
-  PutLe16(t, orientation);
-  PutLe16(t, 0);
-  PutLe32(t, 0);
-  return t;
+  // Header, one entry: tag 274, type SHORT, count 1; then no next IFD.
+  Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0};
+  PutLe16(tiff, orientation);
+  tiff.insert(tiff.end(), 6, 0);
+  return tiff;
 }
 
 }  // namespace repng::test

@@ -8,7 +8,7 @@
 
 #include "codecs/bmp_writer.h"
 #include "codecs/gif_writer.h"
-#include "codecs/library_writers.h"
+#include "codecs/picture_variants.h"
 #include "codecs/png_writer.h"
 
 namespace {
@@ -99,26 +99,9 @@ void GifSeeds(const fs::path& root) {
   Save(root, "gif", "interlaced", interlaced);
 }
 
-void JpegAndTiffSeeds(const fs::path& root) {
-  using repng::test::JpegSpec;
-  for (const int components : {1, 3, 4}) {
-    for (const bool progressive : {false, true}) {
-      JpegSpec spec{.width = 16, .height = 8, .components = components, .progressive = progressive};
-      spec.samples = Ramp(16 * 8 * static_cast<size_t>(components));
-      if (components == 3 && progressive) spec.exif_tiff = repng::test::MakeExifTiff(1);
-      Save(root, "jpeg", std::to_string(components) + (progressive ? "_p" : ""), repng::test::MakeJpeg(spec));
-    }
-  }
-  using repng::test::TiffPage;
-  for (const uint16_t compression : {uint16_t{1}, uint16_t{5}, uint16_t{8}, uint16_t{32773}}) {
-    Save(root, "tiff", "rgb_" + std::to_string(compression),
-         repng::test::MakeTiff({TiffPage{.width = 4, .height = 3, .compression = compression, .samples = Ramp(36)}}));
-  }
-  Save(root, "tiff", "gray", repng::test::MakeTiff({TiffPage{.photometric = 1, .samples_per_pixel = 1, .samples = Ramp(4)}}));
-  Save(root, "tiff", "rgba", repng::test::MakeTiff({TiffPage{.samples_per_pixel = 4, .extra_sample = 2, .samples = Ramp(16)}}));
-  TiffPage palette{.photometric = 3, .samples_per_pixel = 1, .samples = {0, 1, 2, 3}};
-  palette.colormap.assign(3 * 256, 0x4000);
-  Save(root, "tiff", "palette", repng::test::MakeTiff({palette}));
+// Every format and colour variant of the decoders' tests, JPEG and TIFF too.
+void VariantSeeds(const fs::path& root) {
+  for (const auto& variant : repng::test::PictureVariants()) Save(root, variant.format, variant.name, variant.bytes);
 }
 
 // One bitmap of each kind the encoder reduces differently (see
@@ -157,7 +140,7 @@ int main(int argc, char** argv) {
   PngSeeds(root);
   BmpSeeds(root);
   GifSeeds(root);
-  JpegAndTiffSeeds(root);
+  VariantSeeds(root);
   RoundTripSeeds(root);
   return 0;
 }

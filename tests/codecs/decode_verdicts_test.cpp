@@ -1,0 +1,263 @@
+// What the decoders refuse (damage, several frames, deep samples, colour
+// metadata, orientation, vast sizes) and the oddities they accept.
+#include <gtest/gtest.h>
+
+#include "codecs/bmp_writer.h"
+#include "codecs/gif_writer.h"
+#include "codecs/magick.h"
+#include "codecs/png_writer.h"
+#include "platform/gdiplus/codecs/image_decoder.h"
+
+namespace repng::codecs {
+namespace {
+
+using test::Bytes;
+using test::MakeBmp;
+using Chunks = std::vector<std::pair<std::string, Bytes>>;
+
+struct Verdict {
+  std::string name;
+  Bytes bytes;
+  DecodeResult expected;
+  std::vector<uint32_t> pixels = {};  // checked when given
+};
+
+constexpr DecodeResult kOk = DecodeResult::kOk, kDamaged = DecodeResult::kDamaged,
+                       kUnsupported = DecodeResult::kUnsupported, kTooLarge = DecodeResult::kTooLarge;
+
+Bytes Cut(const Bytes& bytes, size_t keep) { return Bytes(bytes.begin(), bytes.begin() + long(keep)); }
+Bytes Flip(Bytes bytes, size_t at) {
+  bytes[at] ^= 1;
+  return bytes;
+}
+Bytes Be32s(std::initializer_list<uint32_t> values) {
+  Bytes out;
+  for (const uint32_t value : values) test::PutBe32(out, value);
+  return out;
+}
+
+Bytes PngHeader(uint32_t width, uint32_t height) {
+  Bytes ihdr = Be32s({width, height});
+  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+  return test::AppendChunk({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, "IHDR", ihdr);
+}
+
+Bytes Png(Chunks before, Chunks after = {}) {
+  test::PngSpec spec{.width = 5, .height = 3, .before_idat = std::move(before), .after_idat = std::move(after)};
+  for (uint16_t i = 0; i < 60; ++i) spec.samples.push_back(uint16_t(i * 7 % 256));
+  return test::MakePng(spec);
+}
+
+Bytes Iccp(const std::string& name, const std::string& description) {
+  Bytes data(name.begin(), name.end());
+  data.insert(data.end(), {0, 0});
+  const Bytes compressed = test::ZlibCompress(test::MakeIccProfile(description));
+  data.insert(data.end(), compressed.begin(), compressed.end());
+  return data;
+}
+
+std::vector<Verdict> PngVerdicts() {
+  const Bytes good = Png({});
+  Bytes trailing = good;
+  trailing.insert(trailing.end(), {1, 2, 3});
+  Bytes three_rows_under_four = PngHeader(5, 4);
+  three_rows_under_four.insert(three_rows_under_four.end(), good.begin() + 33, good.end());
+  const Bytes srgb_white = Be32s({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000});
+  return {
+      {"png with bytes after IEND", trailing, kOk},
+      {"png without IEND", Cut(good, good.size() - 12), kDamaged},
+      {"png cut in IDAT", Cut(good, good.size() / 2), kDamaged},
+      {"png cut in IHDR", Cut(good, 20), kDamaged},
+      {"png IDAT checksum", Flip(good, good.size() - 13), kDamaged},
+      {"png ancillary checksum", Flip(Png({{"tEXt", {'a', 0, 'b'}}}), 44), kDamaged},
+      {"png without IDAT", test::AppendChunk(Cut(good, 33), "IEND", {}), kDamaged},
+      {"png short image data", three_rows_under_four, kDamaged},
+      {"png 16 bits", test::MakePng({.bit_depth = 16, .color_type = 2, .samples = {1, 2, 3}}), kUnsupported},
+      {"png acTL", Png({{"acTL", {0, 0, 0, 1, 0, 0, 0, 0}}}), kUnsupported},
+      {"png iCCP sRGB", Png({{"iCCP", Iccp("ICC profile", "sRGB IEC61966-2.1")}}), kOk},
+      {"png iCCP P3", Png({{"iCCP", Iccp("ICC profile", "Display P3")}}), kUnsupported},
+      {"png iCCP named sRGB", Png({{"iCCP", Iccp("sRGB", "Adobe RGB (1998)")}}), kUnsupported},
+      {"png gAMA 1/2.2", Png({{"gAMA", Be32s({45455})}}), kOk},
+      {"png gAMA near 1/2.2", Png({{"gAMA", Be32s({45100})}}), kOk},
+      {"png gAMA 1", Png({{"gAMA", Be32s({100000})}}), kUnsupported},
+      {"png gAMA 1 with sRGB", Png({{"sRGB", {0}}, {"gAMA", Be32s({100000})}}), kOk},
+      {"png cHRM sRGB", Png({{"cHRM", srgb_white}}), kOk},
+      {"png cHRM wide", Png({{"cHRM", Be32s({31270, 32900, 68000, 32000, 26500, 69000, 15000, 6000})}}),
+       kUnsupported},
+      {"png eXIf upright", Png({{"eXIf", test::MakeExifTiff(1)}}), kOk},
+      {"png eXIf rotated", Png({{"eXIf", test::MakeExifTiff(6)}}), kUnsupported},
+      {"png eXIf rotated after IDAT", Png({}, {{"eXIf", test::MakeExifTiff(6)}}), kUnsupported},
+      // Only the header is read: the data is one byte.
+      {"png vast", test::AppendChunk(test::AppendChunk(PngHeader(100000, 100000), "IDAT", test::ZlibCompress({0})),
+                                     "IEND", {}),
+       kTooLarge},
+  };
+}
+
+std::vector<Verdict> BmpVerdicts() {
+  const Bytes palette = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0};
+  const auto rle8 = [&](Bytes stream) {
+    return MakeBmp({.width = 4, .height = 3, .bpp = 8, .compression = 1, .palette = palette, .colors_used = 3,
+                    .rows = {stream}});
+  };
+  const auto v5 = [](uint32_t cs_type, Bytes profile) {
+    return MakeBmp({.header_size = 124, .rows = {{1, 2, 3, 4, 5, 6}, {7, 8, 9}}, .cs_type = cs_type,
+                    .profile = std::move(profile)});
+  };
+  const Bytes good = MakeBmp({.rows = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}}});
+  return {
+      {"bmp cut in the last row", Cut(good, good.size() - 3), kDamaged},
+      {"bmp last row without padding", Cut(good, good.size() - 2), kOk},
+      {"bmp cut in the pixels", Cut(good, 60), kDamaged},
+      {"bmp cut in the header", Cut(good, 30), kDamaged},
+      {"bmp cut in the file header", Cut(good, 10), kDamaged},
+      {"bmp 32 bits with every alpha 0 is opaque",
+       MakeBmp({.width = 2, .height = 1, .bpp = 32, .rows = {{1, 2, 3, 0, 4, 5, 6, 0}}}), kOk,
+       {0xFF030201, 0xFF060504}},
+      {"bmp masks without alpha leave padding",
+       MakeBmp({.width = 1, .height = 1, .bpp = 32, .compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF},
+                .rows = {{1, 2, 3, 0x10}}}),
+       kOk, {0xFF030201}},
+      {"bmp alpha bitfields",
+       MakeBmp({.width = 1, .height = 1, .bpp = 32, .compression = 6,
+                .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, .rows = {{1, 2, 3, 0x10}}}),
+       kOk, {0x10030201}},
+      {"bmp without a green mask",
+       MakeBmp({.width = 1, .height = 1, .bpp = 32, .compression = 3, .masks = {0xFF0000, 0, 0xFF},
+                .rows = {{1, 2, 3, 0x10}}}),
+       kOk, {0xFF030001}},
+      // Bottom row: red, then absolute green blue green; end of line; delta
+      // right 1 and up 1 to the top row, blue; end of bitmap.
+      {"bmp delta leaves pixels clear", rle8({1, 0, 0, 3, 1, 2, 1, 0, 0, 0, 0, 2, 1, 1, 1, 2, 0, 1}), kOk,
+       {0, 0xFF0000FF, 0, 0, 0, 0, 0, 0, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF00FF00}},
+      {"bmp index past the palette",
+       MakeBmp({.height = 1, .bpp = 8, .palette = palette, .colors_used = 3, .rows = {{0, 3}}}), kDamaged},
+      {"bmp masks wider than 8 bits",
+       MakeBmp({.width = 1, .height = 1, .bpp = 32, .compression = 3, .masks = {0x3FF00000, 0xFFC00, 0x3FF},
+                .rows = {{1, 2, 3, 4}}}),
+       kUnsupported},
+      {"bmp run past the row", rle8({5, 0, 0, 1}), kDamaged},
+      {"bmp delta past the picture", rle8({0, 2, 0, 9, 0, 1}), kDamaged},
+      {"bmp runs without an end", rle8({2, 0, 0, 0}), kDamaged},
+      {"bmp run of an index past the palette", rle8({1, 7, 0, 1}), kDamaged},
+      {"bmp linked profile", v5(test::kBmpLinked, {}), kUnsupported},
+      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, test::MakeIccProfile("ProPhoto RGB")), kUnsupported},
+      {"bmp embedded sRGB", v5(test::kBmpEmbedded, test::MakeIccProfile("sRGB IEC61966-2.1")), kOk},
+      {"bmp vast", MakeBmp({.width = 100000, .height = 100000}), kTooLarge},
+      {"bmp no columns", MakeBmp({.width = 0, .height = 5}), kTooLarge},
+      {"bmp negative width", MakeBmp({.width = -2}), kDamaged},
+      {"bmp 7 bits", MakeBmp({.bpp = 7}), kDamaged},
+  };
+}
+
+std::vector<Verdict> GifVerdicts() {
+  const Bytes palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 8, 7};
+  const auto gif = [](uint16_t width, uint16_t height, const Bytes& global, std::vector<test::GifFrame> frames) {
+    Bytes out = test::GifHeader(width, height, global);
+    for (const test::GifFrame& frame : frames) test::AppendGifFrame(out, frame);
+    test::EndGif(out);
+    return out;
+  };
+  std::vector<Verdict> verdicts = {
+      {"gif frame on a larger screen",
+       gif(4, 3, palette, {{.left = 1, .top = 1, .width = 2, .height = 2, .indices = {0, 1, 2, 3},
+                            .transparent_index = 2}}),
+       kOk, {0, 0, 0, 0, 0, 0xFFFF0000, 0xFF00FF00, 0, 0, 0, 0xFF090807, 0}},
+      {"gif two frames", gif(1, 1, palette, {{.indices = {0}}, {.indices = {1}}}), kUnsupported},
+      {"gif index past the palette", gif(2, 1, {0, 0, 0, 9, 9, 9}, {{.width = 2, .indices = {1, 3}}}), kDamaged},
+      {"gif frame outside the screen", gif(2, 2, palette, {{.left = 1, .width = 2, .indices = {0, 1}}}), kDamaged},
+      {"gif without a palette", gif(1, 1, {}, {{.indices = {0}}}), kDamaged},
+      // Refused before the screen is allocated.
+      {"gif vast", gif(65535, 65535, palette, {{.indices = {0}}}), kTooLarge},
+  };
+  const Bytes whole = gif(3, 3, palette, {{.width = 3, .height = 3, .indices = {0, 1, 2, 3, 0, 1, 2, 3, 0}}});
+  for (size_t keep = 13; keep < whole.size(); keep += 3) {
+    verdicts.push_back({"gif cut at " + std::to_string(keep), Cut(whole, keep), kDamaged});
+  }
+  return verdicts;
+}
+
+Bytes WithSegment(const Bytes& jpeg, uint8_t marker, const std::string& tag, const Bytes& payload) {
+  Bytes out = {0xFF, 0xD8, 0xFF, marker};
+  test::PutBe16(out, uint32_t(2 + tag.size() + payload.size()));
+  test::PutText(out, tag);
+  out.insert(out.end(), payload.begin(), payload.end());
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+std::vector<Verdict> JpegVerdicts() {
+  const std::string source = std::string(test::kMagickSource) + " -alpha off";
+  const Bytes baseline = test::Convert(source, "JPG:a.jpg");
+  const Bytes progressive = test::Convert(source + " -interlace JPEG", "JPG:a.jpg");
+  const std::string icc_tag("ICC_PROFILE\0\1\1", 14), exif_tag("Exif\0\0", 6);
+  size_t sof = 2;
+  while (sof + 9 < baseline.size() && !(baseline[sof] == 0xFF && baseline[sof + 1] == 0xC0)) ++sof;
+  Bytes twelve_bits = baseline, vast = baseline;
+  twelve_bits.at(sof + 4) = 12;
+  vast.at(sof + 5) = vast.at(sof + 7) = 0xFD;  // 64800 x 64800
+  vast.at(sof + 6) = vast.at(sof + 8) = 0x20;
+  return {
+      {"jpeg without its end", Cut(progressive, progressive.size() - 2), kDamaged},
+      {"jpeg cut in the scans", Cut(progressive, progressive.size() / 2), kDamaged},
+      {"jpeg cut in the tables", Cut(progressive, 200), kDamaged},
+      {"jpeg cut after the start", Cut(progressive, 3), kDamaged},
+      {"jpeg sRGB profile", WithSegment(baseline, 0xE2, icc_tag, test::MakeIccProfile("sRGB IEC61966-2.1")), kOk},
+      {"jpeg Adobe RGB profile", WithSegment(baseline, 0xE2, icc_tag, test::MakeIccProfile("Adobe RGB (1998)")),
+       kUnsupported},
+      {"jpeg upright", WithSegment(baseline, 0xE1, exif_tag, test::MakeExifTiff(1)), kOk},
+      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, test::MakeExifTiff(6)), kUnsupported},
+      {"jpeg 12 bits", twelve_bits, kUnsupported},
+      {"jpeg vast", vast, kTooLarge},
+  };
+}
+
+std::vector<Verdict> TiffVerdicts() {
+  const std::string source = std::string(test::kMagickSource) + " -alpha off";
+  const auto tiff = [&](const std::string& options) { return test::Convert(source + " " + options, "TIFF:a.tif"); };
+  const auto profiled = [&](const std::string& description) {
+    return test::Convert(source + " -profile ICC:a.icc", "TIFF:a.tif",
+                         {{"a.icc", test::MakeIccProfile(description)}});
+  };
+  // Strips come before the directory: damage in them leaves it readable.
+  const Bytes lzw = tiff("-scale 800% -compress LZW");
+  Bytes corrupt = lzw;
+  for (size_t i = 8; i < 400; i += 3) corrupt[i] = 0xFF;
+  return {
+      {"tiff two pages", test::Convert(source + " " + source, "TIFF:a.tif"), kUnsupported},
+      {"tiff 16 bits", tiff("-depth 16"), kUnsupported},
+      {"tiff rotated", tiff("-orient RightTop"), kUnsupported},
+      {"tiff ProPhoto profile", profiled("ProPhoto RGB"), kUnsupported},
+      {"tiff sRGB profile", profiled("sRGB IEC61966-2.1"), kOk},
+      {"tiff large LZW", lzw, kOk},
+      {"tiff corrupt LZW", corrupt, kDamaged},
+      {"tiff cut in the strips", Cut(lzw, 200), kDamaged},
+  };
+}
+
+std::vector<Verdict> UnknownVerdicts() {
+  const std::string text = "just some text, not a picture";
+  return {
+      {"text", Bytes(text.begin(), text.end()), DecodeResult::kNotRecognised},
+      {"nothing", {}, DecodeResult::kNotRecognised},
+      {"BM alone", {'B', 'M'}, kDamaged},
+      {"GIF88a", {'G', 'I', 'F', '8', '8', 'a', 0, 0}, DecodeResult::kNotRecognised},
+  };
+}
+
+TEST(DecodeVerdicts, EachFileGetsItsResultAndARefusalLeavesNoPicture) {
+  for (auto* verdicts : {PngVerdicts, BmpVerdicts, GifVerdicts, JpegVerdicts, TiffVerdicts, UnknownVerdicts}) {
+    for (const Verdict& verdict : verdicts()) {
+      DecodedImage image;
+      EXPECT_EQ(DecodeImage(verdict.bytes.data(), verdict.bytes.size(), &image), verdict.expected) << verdict.name;
+      if (verdict.expected != kOk) {
+        EXPECT_TRUE(image.argb.empty() && image.width == 0) << verdict.name;
+      } else if (!verdict.pixels.empty()) {
+        EXPECT_EQ(image.argb, verdict.pixels) << verdict.name;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace repng::codecs
