@@ -1,10 +1,9 @@
 repng_gtest(imaging_tests
   SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/memory_dc_cache_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/pargb_rebuild_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/pixel_read_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/encode_png_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/round_trip_test.cpp
-  LIBS repng_imaging)
+  LIBS repng_imaging repng_codecs_fixtures)
 
 # The library's start is attempted once per process, so a failed start
 # needs a process of its own.

@@ -1,0 +1,117 @@
+// Reading a bitmap's pixels through the cached memory contexts, and the
+// premultiplied bitmap built from them.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <vector>
+
+#include "gdiplus/dib_reader.h"
+#include "imaging/gdiplus_startup.h"
+#include "imaging/memory_dc_cache.h"
+#include "imaging/pargb_rebuild.h"
+#include "platform/gdiplus/gdiplus_test_hooks.h"
+#include "platform/posix/gdi/gdi_test_hooks.h"
+
+namespace {
+
+using repng::posix::testing::CurrentGdiCallCounts;
+
+class PixelRead : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureGdiplusStarted();
+    EmptyCache();
+    live_images_ = repng::gdiplus::testing::LiveImageCount();
+  }
+  void TearDown() override {
+    repng::posix::testing::SetGetDIBitsRowLimit(std::nullopt);
+    repng::posix::testing::SetCreateCompatibleDCFails(false);
+    EXPECT_EQ(repng::gdiplus::testing::LiveImageCount(), live_images_);
+    DeleteObject(section_);
+  }
+  static void EmptyCache() {
+    for (size_t i = 0; i < kMemoryDCCacheSlots; ++i) DeleteDC(AcquireMemoryDC());
+  }
+  static size_t CachedContexts() {
+    size_t count = 0;
+    for (const HDC slot : MemoryDCCacheSlotsForTesting()) count += slot != nullptr;
+    return count;
+  }
+
+  HBITMAP section_ = repng::test::MakeDibSection(1, 3, {0x80402010, 2, 3});
+  size_t live_images_ = 0;
+};
+
+TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
+  const HBITMAP one = repng::test::MakeDibSection(1, 1, {0x80402010});
+  std::unique_ptr<Gdiplus::Bitmap> bitmap = CreatePargbBitmapFromHBitmap(one);
+  DeleteObject(one);
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->GetWidth(), 1u);
+  EXPECT_EQ(bitmap->GetHeight(), 1u);
+  Gdiplus::BitmapData data{};
+  ASSERT_EQ(bitmap->LockBits(nullptr, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data), Gdiplus::Ok);
+  const BYTE* bytes = static_cast<const BYTE*>(data.Scan0);
+  EXPECT_EQ(std::vector<BYTE>(bytes, bytes + 4), (std::vector<BYTE>{0x10, 0x20, 0x40, 0x80}));  // B G R A
+  bitmap->UnlockBits(&data);
+}
+
+TEST_F(PixelRead, ReadsInARowReuseOneContextFromSlotZero) {
+  const uint64_t created = CurrentGdiCallCounts().create_compatible_dc;
+  ASSERT_NE(ReadHBitmapBits(section_, 1, 3, false), nullptr);
+  const HDC first = MemoryDCCacheSlotsForTesting()[0];
+  ASSERT_NE(ReadHBitmapBits(section_, 1, 3, true), nullptr);
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(MemoryDCCacheSlotsForTesting()[0], first);
+  EXPECT_EQ(CachedContexts(), 1u);
+  EXPECT_EQ(CurrentGdiCallCounts().create_compatible_dc, created + 1);
+}
+
+TEST_F(PixelRead, ASixthContextDisplacesTheOneInTheLastSlot) {
+  std::vector<HDC> contexts;
+  for (int i = 0; i < 6; ++i) contexts.push_back(CreateCompatibleDC(nullptr));
+  for (int i = 0; i < 6; ++i) ReleaseMemoryDC(contexts[size_t(i)]);
+  // The most recently given back comes first.
+  const auto slots = MemoryDCCacheSlotsForTesting();
+  EXPECT_EQ(slots[0], contexts[5]);
+  EXPECT_EQ(slots[4], contexts[1]);
+  EXPECT_EQ(GetObjectType(contexts[0]), 0u) << "the displaced context is deleted";
+  for (size_t i = 1; i < 6; ++i) EXPECT_EQ(GetObjectType(contexts[i]), DWORD(OBJ_MEMDC));
+  EXPECT_EQ(AcquireMemoryDC(), contexts[5]);
+  EXPECT_EQ(AcquireMemoryDC(), contexts[4]);
+  DeleteDC(contexts[5]);
+  DeleteDC(contexts[4]);
+  EmptyCache();
+}
+
+TEST_F(PixelRead, FailuresTakeNothingFromTheCache) {
+  ReleaseMemoryDC(CreateCompatibleDC(nullptr));
+  const auto slots = MemoryDCCacheSlotsForTesting();
+  const auto counts = CurrentGdiCallCounts();
+  EXPECT_EQ(CreatePargbBitmapFromHBitmap(nullptr), nullptr);
+  // 32-bit overflow of the size raises before any context is taken.
+  EXPECT_THROW(ReadHBitmapBits(section_, 32768, 32768, false), std::bad_alloc);
+  EXPECT_THROW(ReadHBitmapBits(section_, 0x7FFFFFFF, 2, true), std::bad_alloc);
+  EXPECT_EQ(MemoryDCCacheSlotsForTesting(), slots);
+  EXPECT_EQ(CurrentGdiCallCounts().get_object, counts.get_object);
+  EXPECT_EQ(CurrentGdiCallCounts().get_dibits, counts.get_dibits);
+  EXPECT_EQ(CurrentGdiCallCounts().create_compatible_dc, counts.create_compatible_dc);
+}
+
+TEST_F(PixelRead, FewerRowsOrNoContextFailTheRead) {
+  repng::posix::testing::SetGetDIBitsRowLimit(2);
+  EXPECT_EQ(ReadHBitmapBits(section_, 1, 3, false), nullptr);
+  EXPECT_EQ(CreatePargbBitmapFromHBitmap(section_), nullptr);
+  EXPECT_EQ(CachedContexts(), 1u) << "the context went back all the same";
+  repng::posix::testing::SetGetDIBitsRowLimit(std::nullopt);
+
+  EmptyCache();
+  repng::posix::testing::SetCreateCompatibleDCFails(true);
+  EXPECT_EQ(ReadHBitmapBits(section_, 1, 3, false), nullptr);
+  repng::posix::testing::SetCreateCompatibleDCFails(false);
+  EXPECT_EQ(CachedContexts(), 0u);
+  EXPECT_NE(ReadHBitmapBits(section_, 1, 3, false), nullptr);
+  EXPECT_EQ(CachedContexts(), 1u);
+}
+
+}  // namespace
