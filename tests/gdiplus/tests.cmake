@@ -1,5 +1,3 @@
 repng_gtest(gdiplus_tests
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/flat_api_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/wrappers_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gdiplus_api_test.cpp
   LIBS repng_gdiplus)
