@@ -67,32 +67,19 @@ int CountedProcessPathList(int argument_count, WCHAR* arguments[]) {
   return RealProcessPathList(argument_count, arguments);
 }
 
-void* operator new(std::size_t size) { return AllocateOrThrow(size, 0); }
-void* operator new[](std::size_t size) { return AllocateOrThrow(size, 0); }
-void* operator new(std::size_t size, std::align_val_t alignment) {
-  return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-  return AllocateOrThrow(size, static_cast<std::size_t>(alignment));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-  return Allocate(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-  return Allocate(size, static_cast<std::size_t>(alignment));
-}
-
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { std::free(block); }
+// Every form, so that the sanitizers see matching pairs.
+#define REPNG_ALLOCATION_FORMS(new_name, delete_name)                                                           \
+  void* new_name(std::size_t size) { return AllocateOrThrow(size, 0); }                                      \
+  void* new_name(std::size_t size, std::align_val_t align) { return AllocateOrThrow(size, std::size_t(align)); } \
+  void* new_name(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }             \
+  void* new_name(std::size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {                 \
+    return Allocate(size, std::size_t(align));                                                               \
+  }                                                                                                          \
+  void delete_name(void* block) noexcept { std::free(block); }                                               \
+  void delete_name(void* block, std::size_t) noexcept { std::free(block); }                                  \
+  void delete_name(void* block, std::align_val_t) noexcept { std::free(block); }                             \
+  void delete_name(void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }                \
+  void delete_name(void* block, const std::nothrow_t&) noexcept { std::free(block); }                        \
+  void delete_name(void* block, std::align_val_t, const std::nothrow_t&) noexcept { std::free(block); }
+REPNG_ALLOCATION_FORMS(operator new, operator delete)
+REPNG_ALLOCATION_FORMS(operator new[], operator delete[])

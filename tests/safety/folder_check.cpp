@@ -1,26 +1,25 @@
-#include "safety/folder_check.h"
-
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <unordered_map>
 
 #include "platform/gdiplus/codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
+#include "safety/batch_support.h"
 
 namespace repng::safety {
 namespace {
 
-constexpr char kPngSignature[] = "\x89PNG\r\n\x1A\n";
-// The image end chunk with its CRC: a complete PNG ends with these bytes.
-constexpr char kPngEnd[] = "\0\0\0\0IEND\xAE\x42\x60\x82";
-constexpr size_t kPngEndSize = sizeof kPngEnd - 1;
+// A complete PNG starts with the signature and ends with the image end
+// chunk and its CRC.
+constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
+constexpr std::string_view kPngEnd("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
 
-std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
+std::optional<std::string> ContentOf(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::optional<codecs::DecodedImage> Decode(const std::string& bytes) {
@@ -32,96 +31,42 @@ std::optional<codecs::DecodedImage> Decode(const std::string& bytes) {
 }
 
 // What the program keeps of a picture: its premultiplied pixels.
-bool SamePremultiplied(const codecs::DecodedImage& a, const codecs::DecodedImage& b) {
-  if (a.width != b.width || a.height != b.height || a.argb.size() != b.argb.size()) return false;
-  for (size_t i = 0; i < a.argb.size(); ++i)
-    if (pixel::Premultiply(a.argb[i]) != pixel::Premultiply(b.argb[i])) return false;
-  return true;
-}
-
-// Decoded originals, kept because batches repeat the same few contents.
-class OriginalPictures {
- public:
-  const std::optional<codecs::DecodedImage>& Of(const std::string& bytes) {
-    auto found = cache_.find(bytes);
-    if (found == cache_.end()) found = cache_.emplace(bytes, Decode(bytes)).first;
-    return found->second;
-  }
-
- private:
-  std::unordered_map<std::string, std::optional<codecs::DecodedImage>> cache_;
-};
-
-bool IsPictureOf(OriginalPictures& originals, const std::string& original, const std::string& candidate) {
-  if (candidate.size() < 8 + kPngEndSize || candidate.compare(0, 8, kPngSignature, 8) != 0 ||
-      candidate.compare(candidate.size() - kPngEndSize, kPngEndSize, kPngEnd, kPngEndSize) != 0)
-    return false;
-  const std::optional<codecs::DecodedImage>& before = originals.Of(original);
-  if (!before) return false;
+bool IsPngOf(const std::string& original, const std::string& candidate) {
+  if (!candidate.starts_with(kPngSignature) || !candidate.ends_with(kPngEnd)) return false;
+  const std::optional<codecs::DecodedImage> before = Decode(original);
   const std::optional<codecs::DecodedImage> after = Decode(candidate);
-  return after && SamePremultiplied(*before, *after);
+  return before && after && before->width == after->width && before->height == after->height &&
+         std::equal(before->argb.begin(), before->argb.end(), after->argb.begin(), after->argb.end(),
+                    [](uint32_t a, uint32_t b) { return pixel::Premultiply(a) == pixel::Premultiply(b); });
 }
 
 }  // namespace
 
-FolderExpectation ExpectUnchangedOrRewritten(const std::string& folder) {
+FolderExpectation Snapshot(const std::string& folder) {
   FolderExpectation expectation;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    if (std::optional<std::string> bytes = ReadWhole(entry.path()))
-      expectation[entry.path().filename().string()].versions.push_back(std::move(*bytes));
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.is_regular_file()) expectation[entry.path().filename()].versions.push_back(ContentOf(entry.path()).value());
   return expectation;
 }
 
-bool IsSamePictureAsPng(const std::string& original, const std::string& candidate) {
-  OriginalPictures originals;
-  return IsPictureOf(originals, original, candidate);
-}
-
 FolderVerdict CheckFolder(const std::string& folder, const FolderExpectation& expectation) {
-  OriginalPictures originals;
   FolderVerdict verdict;
   for (const auto& [name, expected] : expectation) {
-    ++verdict.files_checked;
-    const std::optional<std::string> now = ReadWhole(std::filesystem::path(folder) / name);
+    ++verdict.checked;
+    const std::optional<std::string> now = ContentOf(std::filesystem::path(folder) / name);
+    const auto& versions = expected.versions;
     if (!now) {
-      if (expected.may_vanish) {
-        ++verdict.vanished;
-      } else {
-        ++verdict.damaged;
-        verdict.problems.push_back(name + ": lost");
-      }
-      continue;
-    }
-    bool matched = false;
-    for (const std::string& version : expected.versions) {
-      if (*now == version) {
-        ++verdict.unchanged;
-        matched = true;
-        break;
-      }
-    }
-    if (matched) continue;
-    for (const std::string& version : expected.versions) {
-      if (IsPictureOf(originals, version, *now)) {
+      if (expected.may_vanish) ++verdict.vanished;
+      else verdict.problems.push_back(name + ": lost");
+    } else if (std::find(versions.begin(), versions.end(), *now) == versions.end()) {
+      if (std::any_of(versions.begin(), versions.end(), [&](const std::string& v) { return IsPngOf(v, *now); }))
         ++verdict.rewritten;
-        matched = true;
-        break;
-      }
-    }
-    if (!matched) {
-      ++verdict.damaged;
-      verdict.problems.push_back(name + ": damaged (" + std::to_string(now->size()) + " bytes)");
+      else
+        verdict.problems.push_back(name + ": damaged");
     }
   }
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (expectation.count(name) == 0) {
-      ++verdict.stray;
-      verdict.problems.push_back(name + ": stray");
-    }
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (expectation.count(entry.path().filename()) == 0) verdict.problems.push_back(entry.path().filename().string() + ": stray");
   return verdict;
 }
 

@@ -1,16 +1,14 @@
 # Never losing a file: faults injected into the overwrite and into memory,
 # kills in the middle of a batch, several instances at once, and scale.
 if(NOT WIN32 AND TARGET repng_codecs_fixtures)
+  find_package(PNG REQUIRED)
   add_library(repng_safety_support STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/child_process.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/batch_runs.cpp
     ${CMAKE_CURRENT_LIST_DIR}/folder_check.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/large_pictures.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/program_lines.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/safety_tally.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/program_report.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sample_files.cpp)
-  target_include_directories(repng_safety_support PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_options(repng_safety_support PRIVATE ${REPNG_WARNINGS} -Wno-missing-field-initializers)
-  target_link_libraries(repng_safety_support PUBLIC repng_codecs repng_codecs_fixtures)
+  target_link_libraries(repng_safety_support PUBLIC repng_file_test_support repng_codecs repng_codecs_fixtures)
 
   # The program itself, whose Nth allocation in the batch fails on request.
   add_executable(repng_failing_allocations
@@ -24,14 +22,14 @@ if(NOT WIN32 AND TARGET repng_codecs_fixtures)
 
   repng_gtest(safety_tests
     SOURCES
-      ${CMAKE_CURRENT_LIST_DIR}/folder_check_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/temporary_file_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/support_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/write_fault_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/allocation_fault_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/kill_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/concurrency_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/scale_test.cpp
-    LIBS repng_safety_support repng_driver repng_imaging)
+    LIBS repng_safety_support repng_driver repng_imaging PNG::PNG)
+  target_compile_options(safety_tests PRIVATE -Wno-missing-field-initializers)
   target_compile_definitions(safety_tests PRIVATE
     REPNG_PROGRAM="$<TARGET_FILE:repng>"
     REPNG_FAILING_ALLOCATIONS_PROGRAM="$<TARGET_FILE:repng_failing_allocations>")
