@@ -3,18 +3,17 @@
 namespace repng::test {
 
 Bytes MakeIccProfile(const std::string& description) {
-  const uint32_t tag_offset = 128 + 4 + 12, tag_size = uint32_t(12 + description.size() + 1);
-  Bytes icc;
-  PutBe32(icc, tag_offset + tag_size);
-  icc.resize(16, 0);
-  PutText(icc, "RGB ");
-  icc.resize(36, 0);
-  PutText(icc, "acsp");
-  icc.resize(128, 0);
-  for (const uint32_t field : {1u, 0x64657363u /* desc */, tag_offset, tag_size}) PutBe32(icc, field);
-  PutText(icc, "desc");
-  PutBe32(icc, 0);
-  PutBe32(icc, uint32_t(description.size() + 1));
+  constexpr uint32_t kDesc = 0x64657363, kTagOffset = 128 + 4 + 12;
+  const uint32_t tag_size = uint32_t(12 + description.size() + 1);
+  Bytes icc(128, 0);
+  const auto put_at = [&icc](size_t at, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i) icc[at + i] = uint8_t(value >> (24 - 8 * i));
+  };
+  put_at(0, kTagOffset + tag_size);
+  put_at(16, 0x52474220);  // "RGB "
+  put_at(36, 0x61637370);  // "acsp"
+  // One tag, 'desc', whose text is the description.
+  for (const uint32_t field : {1u, kDesc, kTagOffset, tag_size, kDesc, 0u, tag_size - 12}) PutBe32(icc, field);
   PutText(icc, description);
   icc.push_back(0);
   return icc;
