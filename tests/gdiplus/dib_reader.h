@@ -1,6 +1,7 @@
-// Reading a GDI bitmap's pixels back for comparisons in tests.
+// Making and reading back 32-bit GDI bitmaps in tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -10,12 +11,7 @@ namespace repng::test {
 
 inline BITMAPINFO TopDown32(LONG width, LONG height) {
   BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  request.bmiHeader.biWidth = width;
-  request.bmiHeader.biHeight = -height;
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 32;
-  request.bmiHeader.biCompression = BI_RGB;
+  request.bmiHeader = {DWORD(sizeof(BITMAPINFOHEADER)), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   return request;
 }
 
@@ -23,7 +19,6 @@ struct DibPixels {
   LONG width = 0;
   LONG height = 0;
   std::vector<uint32_t> pixels;  // top-down, premultiplied 0xAARRGGBB
-
   bool operator==(const DibPixels&) const = default;
 };
 
@@ -31,16 +26,13 @@ struct DibPixels {
 inline DibPixels ReadDibPixels(HBITMAP bitmap) {
   BITMAP description{};
   if (GetObjectW(bitmap, sizeof description, &description) == 0) return {};
-  DibPixels out;
-  out.width = description.bmWidth;
-  out.height = description.bmHeight;
+  DibPixels out{description.bmWidth, description.bmHeight, {}};
   out.pixels.resize(size_t(out.width) * size_t(out.height));
   BITMAPINFO request = TopDown32(out.width, out.height);
   const HDC context = CreateCompatibleDC(nullptr);
   const int rows = GetDIBits(context, bitmap, 0, UINT(out.height), out.pixels.data(), &request, DIB_RGB_COLORS);
   DeleteDC(context);
-  if (rows != out.height) return {};
-  return out;
+  return rows == out.height ? out : DibPixels{};
 }
 
 // A new 32-bit top-down DIB section holding `pixels`.
@@ -48,10 +40,7 @@ inline HBITMAP MakeDibSection(LONG width, LONG height, const std::vector<uint32_
   const BITMAPINFO request = TopDown32(width, height);
   void* bits = nullptr;
   const HBITMAP section = CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (section != nullptr) {
-    auto* out = static_cast<uint32_t*>(bits);
-    for (size_t i = 0; i < pixels.size(); ++i) out[i] = pixels[i];
-  }
+  if (section != nullptr) std::copy(pixels.begin(), pixels.end(), static_cast<uint32_t*>(bits));
   return section;
 }
 

@@ -81,8 +81,7 @@ TEST_F(GdiplusApi, HBitmapIsPremultipliedAndCompositedOverTheBackground) {
             (std::vector<uint32_t>{0x80800000, 0x00000000, 0xFF00FF00}));
   ASSERT_EQ(GdipCreateHBITMAPFromBitmap(bitmap, &over_blue, 0xFF0000FF), Ok);
   EXPECT_EQ(repng::test::ReadDibPixels(over_blue).pixels[0], 0xFF80007Fu);
-  DeleteObject(over_nothing);
-  DeleteObject(over_blue);
+  for (const HBITMAP handle : {over_nothing, over_blue}) DeleteObject(handle);
   GdipDisposeImage(bitmap);
   EXPECT_EQ(repng::posix::testing::LiveGdiObjectCount(), live);
 }

@@ -58,9 +58,12 @@ TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
 
 TEST_F(PixelRead, ReadsInARowReuseOneContextFromSlotZero) {
   const uint64_t created = CurrentGdiCallCounts().create_compatible_dc;
-  ASSERT_NE(ReadHBitmapBits(section_, 1, 3, false), nullptr);
+  const std::unique_ptr<UINT[]> top_down = ReadHBitmapBits(section_, 1, 3, false);
   const HDC first = MemoryDCCacheSlotsForTesting()[0];
-  ASSERT_NE(ReadHBitmapBits(section_, 1, 3, true), nullptr);
+  const std::unique_ptr<UINT[]> bottom_up = ReadHBitmapBits(section_, 1, 3, true);
+  ASSERT_TRUE(top_down && bottom_up);
+  EXPECT_EQ(std::vector<UINT>(top_down.get(), top_down.get() + 3), (std::vector<UINT>{0x80402010, 2, 3}));
+  EXPECT_EQ(std::vector<UINT>(bottom_up.get(), bottom_up.get() + 3), (std::vector<UINT>{3, 2, 0x80402010}));
   EXPECT_NE(first, nullptr);
   EXPECT_EQ(MemoryDCCacheSlotsForTesting()[0], first);
   EXPECT_EQ(CachedContexts(), 1u);
