@@ -9,10 +9,15 @@ class RleCanvas {
   RleCanvas(const BmpLayout& layout, DecodedImage& out) : layout_(layout), out_(out) {}
 
   // Sets the pixel at the cursor and moves right; false on any overrun.
+  // Some writers run on into the row's padding (up to a whole number of
+  // 8 pixels): those pixels are no part of the picture and are dropped, as
+  // GDI drops them.
   bool Put(uint32_t index) {
-    if (y_ >= layout_.height || x_ >= layout_.width || index >= layout_.palette_size) return false;
-    const size_t row = layout_.height - 1 - y_;  // the stream runs bottom-up
-    out_.argb[row * layout_.width + x_] = layout_.palette[index];
+    if (y_ >= layout_.height || x_ >= PaddedWidth() || index >= layout_.palette_size) return false;
+    if (x_ < layout_.width) {
+      const size_t row = layout_.height - 1 - y_;  // the stream runs bottom-up
+      out_.argb[row * layout_.width + x_] = layout_.palette[index];
+    }
     ++x_;
     return true;
   }
@@ -28,6 +33,8 @@ class RleCanvas {
   bool Done() const { return y_ >= layout_.height; }
 
  private:
+  uint64_t PaddedWidth() const { return (uint64_t{layout_.width} + 7) / 8 * 8; }
+
   const BmpLayout& layout_;
   DecodedImage& out_;
   uint32_t x_ = 0;
