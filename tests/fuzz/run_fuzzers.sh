@@ -19,10 +19,26 @@ targets=("$@")
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DREPNG_FUZZ=ON -DREPNG_SANITIZE=ON >/dev/null
-cmake --build "$build" -j2 --target fuzz_make_seeds "${targets[@]/#/fuzz_}" >/dev/null
-seeds=$build/fuzz-seeds
-"$build/tests/fuzz/fuzz_make_seeds" "$seeds"
+cmake --build "$build" -j2 --target "${targets[@]/#/fuzz_}" >/dev/null
 mkdir -p "$build/fuzz-crashes" "$build/fuzz-logs"
+
+# Seeds: small pictures in the formats' common variants (seed_recipes.txt),
+# made with ImageMagick, each also under image/ for the whole-file targets; for the
+# round trip, bitmaps of every shape (see program_fuzzer.cpp) over noise.
+seeds=$build/fuzz-seeds
+rm -rf "$seeds"
+mkdir -p "$seeds/image" "$seeds/roundtrip"
+while read -r format name options; do
+  mkdir -p "$seeds/$format"
+  # shellcheck disable=SC2086
+  convert -size 13x7 gradient:red-blue -seed 1 -attenuate 0.3 +noise uniform ${options//@/$seeds/$format/$name}
+  cp "$seeds/$format/$name" "$seeds/image/${format}_$name"
+done < <(grep -v "^#" "$root/tests/fuzz/seed_recipes.txt")
+for shape in 0 1 2 3 4 5 13 21 29 33 66 99 128 133 193 225; do
+  { printf "\\$(printf %o $((shape * 37 % 256)))\\$(printf %o $((shape % 17)))\\$(printf %o "$shape")"
+    LC_ALL=C awk -v seed="$shape" 'BEGIN { srand(seed); for (i = 0; i < 6000; ++i) printf "%c", int(rand() * 256) }'
+  } >"$seeds/roundtrip/shape_$shape"
+done
 
 # A crash found at once would otherwise restart the target without end.
 max_restarts=20

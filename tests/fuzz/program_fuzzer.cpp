@@ -1,0 +1,157 @@
+// libFuzzer targets through the program's own calls: REPNG_FUZZ_LOAD feeds
+// file bytes to LoadImageToHBitmap; REPNG_FUZZ_ROUND_TRIP encodes a small
+// bitmap made from the bytes with EncodeHBitmapToPng and decodes it back.
+// A broken contract is printed and stops the fuzzer.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imaging/imaging.h"
+#include "imaging/memory_dc_cache.h"
+#include "platform/gdiplus/codecs/image_decoder.h"
+#include "platform/gdiplus/gdiplus_test_hooks.h"
+#include "platform/gdiplus/pixel_math.h"
+#include "platform/posix/gdi/gdi_test_hooks.h"
+#include "platform/posix/gdi/global_memory_test_hooks.h"
+
+namespace repng::fuzz {
+namespace {
+
+// The handle tables stay reachable, so LeakSanitizer cannot see an object
+// left in them: they are counted before and after each input. The encoder
+// keeps its memory contexts between calls on purpose.
+size_t LivePlatformObjects() {
+  size_t objects = posix::testing::LiveGlobalBlockCount() + gdiplus::testing::LiveImageCount() +
+                   posix::testing::LiveGdiObjectCount();
+  for (const HDC context : MemoryDCCacheSlotsForTesting()) objects -= context != nullptr ? 1 : 0;
+  return objects;
+}
+
+BITMAPINFO TopDown32(uint32_t width, uint32_t height, bool bottom_up = false) {
+  BITMAPINFO info{};
+  info.bmiHeader = {.biSize = sizeof(BITMAPINFOHEADER), .biWidth = LONG(width),
+                    .biHeight = bottom_up ? LONG(height) : -LONG(height), .biPlanes = 1, .biBitCount = 32,
+                    .biCompression = BI_RGB};
+  return info;
+}
+
+// A handle exactly when the library's decoder takes the bytes, holding the
+// decoded picture premultiplied.
+[[maybe_unused]] std::string CheckLoad(const uint8_t* data, size_t size) {
+  codecs::DecodedImage expected;
+  const codecs::DecodeResult decoded = codecs::DecodeImage(data, size, &expected);
+  const HBITMAP handle = LoadImageToHBitmap(data, UINT(size));
+  if (handle == nullptr) return decoded == codecs::DecodeResult::kOk ? "the load refuses what the decoder takes" : "";
+  std::string failure;
+  if (decoded != codecs::DecodeResult::kOk) {
+    // Memory may run out on one attempt and not the other.
+    if (decoded != codecs::DecodeResult::kOutOfMemory) failure = "the load takes what the decoder refuses";
+  } else {
+    BITMAPINFO request = TopDown32(expected.width, expected.height);
+    std::vector<uint32_t> pixels(expected.argb.size());
+    const HDC context = CreateCompatibleDC(nullptr);
+    const int rows = GetDIBits(context, handle, 0, expected.height, pixels.data(), &request, DIB_RGB_COLORS);
+    DeleteDC(context);
+    BITMAP description{};
+    GetObjectW(handle, sizeof description, &description);
+    if (description.bmWidth != LONG(expected.width) || description.bmHeight != LONG(expected.height) ||
+        description.bmBitsPixel != 32 || rows != LONG(expected.height))
+      failure = "the bitmap is not the decoded picture's size and depth";
+    for (size_t i = 0; i < pixels.size() && failure.empty(); ++i)
+      if (pixels[i] != pixel::Premultiply(expected.argb[i])) failure = "pixel " + std::to_string(i) + " differs";
+  }
+  if (!DeleteObject(handle) && failure.empty()) failure = "DeleteObject refused the handle";
+  return failure;
+}
+
+// The bitmap's layout: width byte, height byte, shape byte, then the
+// palette when the shape asks for one (4 bytes an entry) and the pixels (4
+// bytes each, or 1 or 2 index bytes). Missing bytes read as 0. Shape bits
+// 0-1 alpha (any, opaque, 0 or 255, edge levels), bit 2 gray, bits 3-4 gray
+// depth (8, 1, 2, 4), bits 5-7 palette size, so that every reduction of the
+// encoder is reached; width bit 7 asks for bottom-up rows.
+class SyntheticBitmap {
+ public:
+  SyntheticBitmap(const uint8_t* data, size_t size) : data_(data), size_(size) {
+    const uint32_t width_byte = Next();
+    width = 1 + width_byte % 32;
+    height = 1 + Next() % 32;
+    bottom_up = (width_byte & 0x80) != 0;
+    const uint32_t shape = Next();
+    alpha_kind_ = shape & 3;
+    constexpr uint32_t kGrayBits[] = {8, 1, 2, 4};
+    constexpr uint32_t kPaletteSizes[] = {0, 1, 2, 4, 16, 255, 256, 257};
+    gray_bits_ = (shape & 4) == 0 ? 0 : kGrayBits[(shape >> 3) & 3];
+    std::vector<uint32_t> palette(kPaletteSizes[shape >> 5]);
+    for (uint32_t& entry : palette) entry = NextPixel();
+    for (size_t i = 0; i < size_t{width} * height; ++i) {
+      const uint32_t index = palette.size() > 256 ? Next() << 8 | Next() : Next();
+      pixels.push_back(palette.empty() ? NextPixel() : palette[index % palette.size()]);
+    }
+  }
+  uint32_t width, height;
+  bool bottom_up;
+  std::vector<uint32_t> pixels;  // top-down, valid premultiplied
+
+ private:
+  uint32_t Next() { return offset_ < size_ ? data_[offset_++] : 0; }
+  uint32_t NextPixel() {
+    const uint32_t byte = Next();
+    constexpr uint32_t kEdgeLevels[] = {0, 1, 254, 255};
+    const uint32_t alpha = alpha_kind_ == 0   ? byte
+                           : alpha_kind_ == 1 ? 255
+                           : alpha_kind_ == 2 ? (byte & 1) * 255
+                                              : kEdgeLevels[byte & 3];
+    if (gray_bits_ != 0) {
+      // A straight gray at the depth, so that opaque pictures can shrink to it.
+      const uint32_t levels = (1u << gray_bits_) - 1;
+      const uint32_t gray = pixel::PremultiplyChannel(Next() % (levels + 1) * (255 / levels), alpha);
+      return alpha << 24 | gray << 16 | gray << 8 | gray;
+    }
+    // Every channel up to alpha reaches every valid premultiplied pixel.
+    uint32_t pixel = alpha << 24;
+    for (const int shift : {16, 8, 0}) pixel |= (Next() % (alpha + 1)) << shift;
+    return pixel;
+  }
+  const uint8_t* data_;
+  size_t size_;
+  size_t offset_ = 0;
+  uint32_t alpha_kind_, gray_bits_;
+};
+
+// The PNG decodes to the same premultiplied pixels.
+[[maybe_unused]] std::string CheckRoundTrip(const uint8_t* data, size_t size) {
+  const SyntheticBitmap bitmap(data, size);
+  const BITMAPINFO request = TopDown32(bitmap.width, bitmap.height, bitmap.bottom_up);
+  void* bits = nullptr;
+  const HBITMAP section = CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (section == nullptr) return "CreateDIBSection failed";
+  for (uint32_t y = 0; y < bitmap.height; ++y)
+    std::memcpy(static_cast<uint32_t*>(bits) + size_t{bitmap.bottom_up ? bitmap.height - 1 - y : y} * bitmap.width,
+                &bitmap.pixels[size_t{y} * bitmap.width], bitmap.width * 4);
+  UINT length = 0;
+  const std::unique_ptr<BYTE[]> png = EncodeHBitmapToPng(section, &length);
+  DeleteObject(section);
+  codecs::DecodedImage decoded;
+  if (png == nullptr || codecs::DecodePng(png.get(), length, &decoded) != codecs::DecodeResult::kOk)
+    return "no PNG that decodes";
+  if (decoded.width != bitmap.width || decoded.height != bitmap.height) return "the PNG has another size";
+  for (size_t i = 0; i < bitmap.pixels.size(); ++i)
+    if (pixel::Premultiply(decoded.argb[i]) != bitmap.pixels[i]) return "pixel " + std::to_string(i) + " differs";
+  return "";
+}
+
+}  // namespace
+}  // namespace repng::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > UINT32_MAX) return 0;
+  const size_t objects_before = repng::fuzz::LivePlatformObjects();
+  std::string failure = repng::fuzz::REPNG_FUZZ_CHECK(data, size);
+  if (failure.empty() && repng::fuzz::LivePlatformObjects() != objects_before) failure = "a platform object was left";
+  if (failure.empty()) return 0;
+  std::fprintf(stderr, "%s\n", failure.c_str());
+  std::abort();
+}
