@@ -50,23 +50,19 @@ TEST(SafetySupportTest, FolderCheckTellsRewrittenFromDamagedLostAndStray) {
 }
 
 TEST(SafetySupportTest, ReportKnowsTheProgramsLinesAndNothingElse) {
-  const std::string old_size = "\xA3\xAC\xD4\xAD\xB4\xF3\xD0\xA1\xA3\xBA";
-  const std::string not_processed = "\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA1\xA3\r\n";
-  const std::string crash = "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!";
-  const std::string good = "a.bmp" + old_size + "12.06K\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA" "305\xD7\xD6\xBD\xDA\xA1\xA3\r\n" +
-                           "b.png\xA3\xAC\xB2\xBB\xCA\xC7\xCD\xBC\xC6\xAC\xA3\xAC\xCC\xF8\xB9\xFD\xA1\xA3\r\n" + "b.png" +
-                           old_size + "\xCE\xB4\xD6\xAA" + not_processed + "b.png" + old_size + "1.00K" + crash +
-                           "\r\n\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n";
-  const Report report = ReadReport(good, {"a.bmp", "b.png"});
+  const std::string head = "a.bmp\xA3\xAC\xD4\xAD\xB4\xF3\xD0\xA1\xA3\xBA";  // a.bmp，原大小：
+  const std::string rewritten = head + "12.06K\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA" "305\xD7\xD6\xBD\xDA\xA1\xA3\r\n";
+  const std::string crash = "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!\r\n";
+  const Report report = ReadReport(rewritten + head + "1.00K" + crash, {"a.bmp"});
   EXPECT_EQ(report.foreign_lines, std::vector<std::string>{});
-  EXPECT_EQ(report.finished, 3u);
+  EXPECT_EQ(report.finished, 1u);
   EXPECT_EQ(report.rewritten, 1u);
   EXPECT_TRUE(report.crashed);
-
   // An unknown name, a size cut off, a line torn by another writer, no CR.
-  const std::string bad = "c.bmp" + old_size + "1.00K" + not_processed + "a.bmp" + old_size + "1.0K" + not_processed +
-                          "a.bmp" + old_size + "a.bmp\r\n" + "a.bmp" + old_size + "1.00K\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA1\xA3\n";
-  EXPECT_EQ(ReadReport(bad, {"a.bmp", "b.png"}).foreign_lines.size(), 4u);
+  const std::string torn = rewritten.substr(0, 20);
+  EXPECT_EQ(ReadReport(rewritten, {"b.bmp"}).foreign_lines.size(), 1u);
+  EXPECT_EQ(ReadReport(head + "1.0K" + crash + torn + rewritten + rewritten.substr(0, rewritten.size() - 2) + "\n",
+                       {"a.bmp"}).foreign_lines.size(), 3u);
 }
 
 }  // namespace
