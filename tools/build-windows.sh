@@ -297,12 +297,15 @@ if NeedsBuild; then
 fi
 
 SelectPackage libzopfli-dev
-if NeedsBuild; then
+# Caches made before the parts' headers were installed are made again.
+if NeedsBuild || [ ! -f "$prefix/include/zopfli/deflate.h" ]; then
   BeginPackage
   CMakePackage -DZOPFLI_BUILD_SHARED=OFF
-  # Where Debian puts it, and where the code looks.
+  # Where Debian puts them, and where the code looks: zopfli.h and, as in
+  # Debian's package, the headers of its parts (deflate.h and the rest).
   mkdir -p "$prefix/include/zopfli"
   mv "$prefix/include/zopfli.h" "$prefix/include/zopfli/"
+  cp "$src"/src/zopfli/*.h "$prefix/include/zopfli/"
   EndPackage
 fi
 
