@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include "safety/batch_support.h"
@@ -46,12 +47,36 @@ pid_t StartBatch(const Batch& batch) {
   return child;
 }
 
+namespace {
+
+// The high-water mark of the program's own memory. Not the child's
+// ru_maxrss: posix_spawn shares this process's memory until the exec, and
+// the kernel carries that sharer's peak into the child's figure.
+long ProgramPeakKib(pid_t child) {
+  std::FILE* status = std::fopen(("/proc/" + std::to_string(child) + "/status").c_str(), "r");
+  if (status == nullptr) return 0;
+  long peak = 0;
+  char line[256];
+  while (std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1) break;
+  std::fclose(status);
+  return peak;
+}
+
+}  // namespace
+
 int WaitForBatch(pid_t child, long* peak_kib) {
+  if (peak_kib != nullptr) {
+    // Read the mark until the program has exited, before it is reaped.
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0) {
+      if (const long peak = ProgramPeakKib(child); peak > *peak_kib) *peak_kib = peak;
+      usleep(2000);
+    }
+  }
   int status = 0;
-  struct rusage usage {};
-  while (wait4(child, &status, 0, &usage) < 0)
-    if (errno != EINTR) throw std::runtime_error("wait4 failed");
-  if (peak_kib != nullptr) *peak_kib = usage.ru_maxrss;
+  while (waitpid(child, &status, 0) < 0)
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
   return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
