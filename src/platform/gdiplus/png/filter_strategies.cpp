@@ -19,7 +19,7 @@ constexpr size_t kBruteForceWindow = 16 * 1024;
 // A fast level is enough to rank five trials of one row.
 constexpr int kBruteForceLevel = 1;
 
-// Sum of the filtered bytes taken as signed values: the PNG specification's
+// Sum of the filtered bytes taken as signed values: the PNG standard's
 // recommended heuristic for choosing a filter per row.
 double SumOfAbsoluteValues(const uint8_t* data, size_t size) {
   uint64_t sum = 0;
