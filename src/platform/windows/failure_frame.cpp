@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/runtime.h"
+#include "platform/run_catching_exceptions.h"
 
 namespace repng::runtime {
 namespace {
@@ -90,15 +91,6 @@ class VectoredHandler {
  private:
   PVOID handle_;
 };
-
-bool RunCatchingExceptions(void (*body)(void* context), void* context) {
-  try {
-    body(context);
-    return false;
-  } catch (...) {
-    return true;
-  }
-}
 
 }  // namespace
 

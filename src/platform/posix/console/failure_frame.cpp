@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/runtime.h"
+#include "platform/run_catching_exceptions.h"
 
 namespace repng::runtime {
 namespace {
@@ -61,15 +62,6 @@ class FaultHandlers {
   struct sigaction saved_actions_[kFaultCount] {};
   bool installed_[kFaultCount] = {};
 };
-
-bool RunCatchingExceptions(void (*body)(void* context), void* context) {
-  try {
-    body(context);
-    return false;
-  } catch (...) {
-    return true;
-  }
-}
 
 }  // namespace
 

@@ -20,6 +20,14 @@ Registry& TheRegistry() {
   return *registry;
 }
 
+// The registered object of a handle; an unknown handle is the caller's
+// ERROR_INVALID_HANDLE. The registry's lock must be held.
+auto FindRegistered(Registry& registry, HANDLE handle) {
+  const auto found = registry.files.find(handle);
+  if (found == registry.files.end()) SetLastError(ERROR_INVALID_HANDLE);
+  return found;
+}
+
 }  // namespace
 
 HANDLE RegisterFileObject(std::unique_ptr<FileObject> file) {
@@ -33,12 +41,8 @@ HANDLE RegisterFileObject(std::unique_ptr<FileObject> file) {
 FileObject* LookUpFileObject(HANDLE handle) {
   Registry& registry = TheRegistry();
   const std::lock_guard lock(registry.mutex);
-  const auto found = registry.files.find(handle);
-  if (found == registry.files.end()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  return found->second.get();
+  const auto found = FindRegistered(registry, handle);
+  return found == registry.files.end() ? nullptr : found->second.get();
 }
 
 FileObject* FindUnnamedFile(const std::string& name) {
@@ -52,11 +56,8 @@ FileObject* FindUnnamedFile(const std::string& name) {
 std::unique_ptr<FileObject> UnregisterFileObject(HANDLE handle) {
   Registry& registry = TheRegistry();
   const std::lock_guard lock(registry.mutex);
-  const auto found = registry.files.find(handle);
-  if (found == registry.files.end()) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
+  const auto found = FindRegistered(registry, handle);
+  if (found == registry.files.end()) return nullptr;
   std::unique_ptr<FileObject> file = std::move(found->second);
   registry.files.erase(found);
   return file;
