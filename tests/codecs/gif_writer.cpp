@@ -1,35 +1,31 @@
 #include "codecs/gif_writer.h"
 
+#include <algorithm>
+
 namespace repng::test {
 namespace {
 
+// The size field of a palette flag byte: 2^(field + 1) entries.
 uint8_t SizeField(size_t palette_bytes) {
   uint8_t field = 0;
   while ((2u << field) * 3 < palette_bytes) ++field;
   return field;
 }
 
-// LZW with a clear code before every second pixel, so the code width never
-// grows: code size 8 (width 9) whatever the palette.
+// Code size 8 with a clear code before every second pixel, so that codes
+// stay 9 bits wide whatever the palette and any index can be written.
 Bytes LiteralLzw(const std::vector<uint8_t>& pixels) {
-  constexpr uint32_t kClear = 256, kEnd = 257, kWidth = 9;
   Bytes out;
-  uint32_t acc = 0, bits = 0;
+  uint32_t bits = 0, count = 0;
   const auto put = [&](uint32_t code) {
-    acc |= code << bits;
-    bits += kWidth;
-    while (bits >= 8) {
-      out.push_back(static_cast<uint8_t>(acc));
-      acc >>= 8;
-      bits -= 8;
-    }
+    for (bits |= code << count, count += 9; count >= 8; bits >>= 8, count -= 8) out.push_back(uint8_t(bits));
   };
   for (size_t i = 0; i < pixels.size(); ++i) {
-    if (i % 2 == 0) put(kClear);
+    if (i % 2 == 0) put(256);
     put(pixels[i]);
   }
-  put(kEnd);
-  if (bits > 0) out.push_back(static_cast<uint8_t>(acc));
+  put(257);
+  if (count > 0) out.push_back(uint8_t(bits));
   return out;
 }
 
@@ -40,45 +36,35 @@ Bytes GifHeader(uint16_t width, uint16_t height, const Bytes& global_palette) {
   PutText(gif, "GIF89a");
   PutLe16(gif, width);
   PutLe16(gif, height);
-  gif.push_back(global_palette.empty() ? 0 : static_cast<uint8_t>(0x80 | SizeField(global_palette.size())));
-  gif.push_back(0);
-  gif.push_back(0);
+  gif.insert(gif.end(), {global_palette.empty() ? uint8_t(0) : uint8_t(0x80 | SizeField(global_palette.size())), 0, 0});
   gif.insert(gif.end(), global_palette.begin(), global_palette.end());
   return gif;
 }
 
 void AppendGifFrame(Bytes& gif, const GifFrame& frame) {
-  if (frame.transparent_index >= 0) {
-    gif.insert(gif.end(), {0x21, 0xF9, 4, 1, 0, 0, static_cast<uint8_t>(frame.transparent_index), 0});
-  }
+  if (frame.transparent_index >= 0) gif.insert(gif.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(frame.transparent_index), 0});
   gif.push_back(0x2C);
-  PutLe16(gif, frame.left);
-  PutLe16(gif, frame.top);
-  PutLe16(gif, frame.width);
-  PutLe16(gif, frame.height);
-  uint8_t flags = frame.interlaced ? 0x40 : 0;
-  if (!frame.local_palette.empty()) flags |= static_cast<uint8_t>(0x80 | SizeField(frame.local_palette.size()));
-  gif.push_back(flags);
+  for (const uint16_t field : {frame.left, frame.top, frame.width, frame.height}) PutLe16(gif, field);
+  const uint8_t local = frame.local_palette.empty() ? 0 : uint8_t(0x80 | SizeField(frame.local_palette.size()));
+  gif.push_back(uint8_t(local | (frame.interlaced ? 0x40 : 0)));
   gif.insert(gif.end(), frame.local_palette.begin(), frame.local_palette.end());
 
-  std::vector<uint8_t> stream_order;
+  std::vector<uint8_t> stream_order = frame.indices;
   if (frame.interlaced) {
-    static constexpr uint32_t kPasses[4][2] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
-    for (const auto& pass : kPasses) {
-      for (uint32_t y = pass[0]; y < frame.height; y += pass[1]) {
-        const auto row = frame.indices.begin() + static_cast<long>(y) * frame.width;
+    stream_order.clear();
+    static constexpr size_t kPasses[4][2] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
+    for (const auto& [first, step] : kPasses)
+      for (size_t y = first; y < frame.height; y += step) {
+        const auto row = frame.indices.begin() + long(y * frame.width);
         stream_order.insert(stream_order.end(), row, row + frame.width);
       }
-    }
-  } else {
-    stream_order = frame.indices;
   }
   gif.push_back(8);
   const Bytes lzw = LiteralLzw(stream_order);
   for (size_t at = 0; at < lzw.size(); at += 255) {
     const size_t n = std::min<size_t>(255, lzw.size() - at);
-    gif.push_back(static_cast<uint8_t>(n));
-    gif.insert(gif.end(), lzw.begin() + static_cast<long>(at), lzw.begin() + static_cast<long>(at + n));
+    gif.push_back(uint8_t(n));
+    gif.insert(gif.end(), lzw.begin() + long(at), lzw.begin() + long(at + n));
   }
   gif.push_back(0);
 }

@@ -1,5 +1,7 @@
 #include "codecs/picture_variants.h"
 
+#include <algorithm>
+
 #include "codecs/bmp_writer.h"
 #include "codecs/gif_writer.h"
 #include "codecs/magick.h"
@@ -9,7 +11,7 @@ namespace repng::test {
 namespace {
 
 // A 5 x 3 picture whose samples walk through the range of the type and depth.
-PngSpec PngWalk(uint8_t color_type, uint8_t depth, bool interlaced) {
+PngSpec PngWalk(uint8_t color_type, uint8_t depth, bool interlaced = false) {
   PngSpec spec{.width = 5, .height = 3, .bit_depth = depth, .color_type = color_type, .interlaced = interlaced};
   const uint32_t channels = color_type == 2 ? 3 : color_type == 4 ? 2 : color_type == 6 ? 4 : 1;
   const uint32_t limit = color_type == 3 ? std::min(4u, 1u << depth) : 1u << depth;
@@ -21,66 +23,58 @@ PngSpec PngWalk(uint8_t color_type, uint8_t depth, bool interlaced) {
   return spec;
 }
 
-std::vector<PictureVariant> PngVariants() {
-  std::vector<PictureVariant> out;
+void AddPngVariants(std::vector<PictureVariant>& out) {
   const std::pair<uint8_t, uint8_t> kinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {2, 8}, {3, 1},
                                                {3, 2}, {3, 4}, {3, 8}, {4, 8}, {6, 8}};
-  for (const auto& [type, depth] : kinds) {
-    for (const bool interlaced : {false, true}) {
+  for (const auto& [type, depth] : kinds)
+    for (const bool interlaced : {false, true})
       out.push_back({"png", "type" + std::to_string(type) + "_depth" + std::to_string(depth) + (interlaced ? "_i" : ""),
                      MakePng(PngWalk(type, depth, interlaced))});
-    }
+  const struct {
+    const char* name;
+    uint8_t type;
+    Bytes trns;
+  } transparencies[] = {{"palette_trns", 3, {0, 128}}, {"gray_trns", 0, {0, 3}}, {"rgb_trns", 2, {0, 3, 0, 10, 0, 17}}};
+  for (const auto& [name, type, trns] : transparencies) {
+    PngSpec spec = PngWalk(type, 8);
+    spec.before_idat = {{"tRNS", trns}};
+    out.push_back({"png", name, MakePng(spec)});
   }
-  PngSpec palette = PngWalk(3, 8, false), gray = PngWalk(0, 8, false), rgb = PngWalk(2, 8, false);
-  palette.before_idat = {{"tRNS", {0, 128}}};
-  gray.before_idat = {{"tRNS", {0, 3}}};
-  rgb.before_idat = {{"tRNS", {0, 3, 0, 10, 0, 17}}};
-  out.push_back({"png", "palette_trns", MakePng(palette)});
-  out.push_back({"png", "gray_trns", MakePng(gray)});
-  out.push_back({"png", "rgb_trns", MakePng(rgb)});
-  return out;
 }
 
 // What convert cannot write: RLE4, top-down rows, a core header with a
-// palette, 16 bits without masks, 32 bits with alpha and the V4 header.
-std::vector<PictureVariant> HandMadeBmps() {
+// palette, 16 bits without masks, 32 bits with alpha, the V4 header, and a
+// GIF frame with its own palette, interlaced.
+void AddHandMadeVariants(std::vector<PictureVariant>& out) {
   const Bytes palette = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 9, 8, 7, 0};
   Bytes core_palette(256 * 3, 0);
   for (size_t i = 0; i < core_palette.size(); ++i) core_palette[i] = uint8_t(i * 7);
-  return {
-      {"bmp", "rle4", MakeBmp({.width = 6, .height = 1, .bpp = 4, .compression = 2, .palette = palette,
-                               .colors_used = 4, .rows = {{6, 0x12, 0, 0, 0, 1}}})},
-      {"bmp", "top_down4", MakeBmp({.width = 3, .height = -2, .bpp = 4, .palette = palette, .colors_used = 4,
-                                    .rows = {{0x32, 0x10}, {0x01, 0x20}}})},
-      {"bmp", "core_palette", MakeBmp({.header_size = 12, .width = 3, .height = 1, .bpp = 8,
-                                       .palette = core_palette, .rows = {{1, 0, 200}}})},
-      {"bmp", "rgb555", MakeBmp({.width = 2, .height = 1, .bpp = 16, .rows = {{0x00, 0x7C, 0x1F, 0x42}}})},
-      {"bmp", "argb32", MakeBmp({.width = 2, .height = 1, .bpp = 32, .rows = {{1, 2, 3, 0, 4, 5, 6, 0x80}}})},
-      {"bmp", "v4", MakeBmp({.header_size = 108, .width = 2, .height = 1, .rows = {{1, 2, 3, 4, 5, 6}}})},
-      {"bmp", "v5_argb", MakeBmp({.header_size = 124, .width = 1, .height = -2, .bpp = 32, .compression = 3,
-                                  .masks = {0xFF00, 0xFF0000, 0xFF000000, 0xFF},
-                                  .rows = {{0x40, 1, 2, 3}, {0xFF, 4, 5, 6}}})},
+  const std::pair<const char*, BmpSpec> bmps[] = {
+      {"rle4", {.width = 6, .height = 1, .bpp = 4, .compression = 2, .palette = palette, .colors_used = 4,
+                .rows = {{6, 0x12, 0, 0, 0, 1}}}},
+      {"top_down4", {.width = 3, .height = -2, .bpp = 4, .palette = palette, .colors_used = 4,
+                     .rows = {{0x32, 0x10}, {0x01, 0x20}}}},
+      {"core_palette", {.header_size = 12, .width = 3, .height = 1, .bpp = 8, .palette = core_palette,
+                        .rows = {{1, 0, 200}}}},
+      {"rgb555", {.width = 2, .height = 1, .bpp = 16, .rows = {{0x00, 0x7C, 0x1F, 0x42}}}},
+      {"argb32", {.width = 2, .height = 1, .bpp = 32, .rows = {{1, 2, 3, 0, 4, 5, 6, 0x80}}}},
+      {"v4", {.header_size = 108, .width = 2, .height = 1, .rows = {{1, 2, 3, 4, 5, 6}}}},
+      {"v5_argb", {.header_size = 124, .width = 1, .height = -2, .bpp = 32, .compression = 3,
+                   .masks = {0xFF00, 0xFF0000, 0xFF000000, 0xFF}, .rows = {{0x40, 1, 2, 3}, {0xFF, 4, 5, 6}}}},
   };
-}
+  for (const auto& [name, spec] : bmps) out.push_back({"bmp", name, MakeBmp(spec)});
 
-PictureVariant LocalPaletteGif() {
   Bytes gif = GifHeader(2, 9, {255, 0, 0, 0, 255, 0});
-  std::vector<uint8_t> indices;
-  for (uint8_t i = 0; i < 18; ++i) indices.push_back(i % 3 == 0);
-  AppendGifFrame(gif, {.width = 2, .height = 9, .interlaced = true, .local_palette = {1, 1, 1, 2, 2, 2},
-                       .indices = indices});
+  GifFrame frame{.width = 2, .height = 9, .interlaced = true, .local_palette = {1, 1, 1, 2, 2, 2}};
+  for (uint8_t i = 0; i < 18; ++i) frame.indices.push_back(i % 3 == 0);
+  AppendGifFrame(gif, frame);
   EndGif(gif);
-  return {"gif", "local_palette_interlaced", gif};
+  out.push_back({"gif", "local_palette_interlaced", gif});
 }
 
-std::vector<PictureVariant> MagickVariants() {
-  struct Recipe {
-    const char* format;
-    const char* name;
-    const char* arguments;
-    const char* output;
-  };
-  static constexpr Recipe kRecipes[] = {
+void AddMagickVariants(std::vector<PictureVariant>& out) {
+  // Format, name, convert's options, output.
+  static constexpr const char* kRecipes[][4] = {
       {"png", "magick_palette_alpha", "", "PNG8:a.png"},
       {"png", "magick_gray_alpha", "-colorspace Gray -define png:color-type=4", "PNG:a.png"},
       {"jpeg", "baseline", "-alpha off", "JPG:a.jpg"},
@@ -109,23 +103,16 @@ std::vector<PictureVariant> MagickVariants() {
       {"bmp", "rgb565", "-alpha off -define bmp:subtype=RGB565", "BMP:a.bmp"},
       {"bmp", "v5_alpha", "", "BMP:a.bmp"},
   };
-  std::vector<PictureVariant> out;
-  for (const Recipe& recipe : kRecipes) {
-    out.push_back({recipe.format, recipe.name,
-                   Convert(std::string(kMagickSource) + " " + recipe.arguments, recipe.output)});
-  }
-  return out;
+  for (const auto& [format, name, options, output] : kRecipes)
+    out.push_back({format, name, Convert(std::string(kMagickSource) + " " + options, output)});
 }
 
 }  // namespace
 
 const std::vector<PictureVariant>& PictureVariants() {
   static const std::vector<PictureVariant> variants = [] {
-    std::vector<PictureVariant> all = PngVariants();
-    for (auto* part : {HandMadeBmps, MagickVariants}) {
-      for (PictureVariant& variant : part()) all.push_back(std::move(variant));
-    }
-    all.push_back(LocalPaletteGif());
+    std::vector<PictureVariant> all;
+    for (auto* add : {AddPngVariants, AddHandMadeVariants, AddMagickVariants}) add(all);
     return all;
   }();
   return variants;

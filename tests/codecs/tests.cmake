@@ -19,10 +19,7 @@ target_compile_options(repng_codecs_fixtures PRIVATE -Wno-missing-field-initiali
 target_link_libraries(repng_codecs_fixtures PUBLIC ZLIB::ZLIB)
 
 repng_gtest(codecs_test
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/decode_variants_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/decode_verdicts_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/fuzz_regression_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/decode_verdicts_test.cpp
   LIBS repng_codecs repng_codecs_fixtures)
 target_compile_options(codecs_test PRIVATE -Wno-missing-field-initializers)
 target_compile_definitions(codecs_test PRIVATE
