@@ -1,6 +1,7 @@
 #include "fake_imaging.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "imaging/imaging.h"
+#include "platform/posix/gdi/gdi_test_hooks.h"
 
 namespace {
 
@@ -15,29 +17,35 @@ constexpr std::size_t kThrows = static_cast<std::size_t>(-1);
 
 // The PNG size each live bitmap stands for.
 std::map<HBITMAP, std::size_t> g_png_bytes;
-int g_encode_calls = 0;
 // Files that "another program" saves over while a bitmap is encoded.
 std::map<HBITMAP, std::string> g_saved_over;
+
+void ReportBitmapsLeftAtExit() {
+  if (const std::size_t left = repng::posix::testing::LiveGdiObjectCount(); left > 0) {
+    std::printf("%zu bitmaps never deleted\n", left);
+  }
+}
 
 HBITMAP NewBitmap(std::size_t png_bytes) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof info.bmiHeader, 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  // After the first bitmap, so the check runs while the stand-in still exists.
+  static const int registered = std::atexit(ReportBitmapsLeftAtExit);
+  (void)registered;
   g_png_bytes[bitmap] = png_bytes;
   return bitmap;
 }
 
 }  // namespace
 
-int repng::testing::FakeEncodeCallCount() { return g_encode_calls; }
-
 HBITMAP LoadImageToHBitmap(const BYTE* data, UINT size) {
   const std::string_view content(reinterpret_cast<const char*>(data), size);
   if (content.starts_with("IMG ")) return NewBitmap(std::stoul(std::string(content.substr(4, 12))));
   if (content.starts_with("REMOVE ")) {
     std::remove(std::string(content.substr(7)).c_str());
-    return NewBitmap(1);
+    return NewBitmap(kThrows);
   }
   if (content == "THROW-ENCODE") return NewBitmap(kThrows);
   if (content.starts_with("SAVE-OVER ")) {
@@ -49,7 +57,6 @@ HBITMAP LoadImageToHBitmap(const BYTE* data, UINT size) {
 }
 
 std::unique_ptr<BYTE[]> EncodeHBitmapToPng(HBITMAP handle, UINT* length) {
-  ++g_encode_calls;
   if (GetObjectType(handle) != OBJ_BITMAP) return nullptr;
   const std::size_t png_bytes = g_png_bytes.at(handle);
   if (png_bytes == kThrows) throw std::bad_alloc();

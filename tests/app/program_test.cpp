@@ -1,30 +1,60 @@
-// The programs end to end, with standard input at end of input or closed:
-// the real one in usage mode, and the same entry and driver over the fake
-// imaging for batches.
+// The program end to end, with standard input at end of input or closed:
+// the real one in usage mode and on a folder of real files, and the same
+// entry and driver over the fake imaging for every kind of report line.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "codecs/bmp_writer.h"
+#include "codecs/gif_writer.h"
+#include "codecs/png_writer.h"
 #include "fake_imaging.h"
 #include "test_support.h"
+#include "text/format_size.h"
 
 namespace {
 
+using repng::testing::FakePicture;
 using repng::testing::ReadFileBytes;
 using repng::testing::RunProgram;
+using repng::testing::ScratchFolder;
+using repng::testing::WriteFileBytes;
 
+// The report's pieces in code page 936, spelt out apart from the code.
 // 用途: \n\t无损压缩PNG，减小PNG文件的大小.\n 用法: \n\t选中要压缩的文件,用鼠标拖到EXE上放开.\n\n
 const std::string kPurposeAndUsage =
     "\xD3\xC3\xCD\xBE: \r\n\t\xCE\xDE\xCB\xF0\xD1\xB9\xCB\xF5PNG\xA3\xAC\xBC\xF5\xD0\xA1PNG\xCE\xC4\xBC\xFE\xB5\xC4\xB4"
     "\xF3\xD0\xA1.\r\n\xD3\xC3\xB7\xA8: \r\n\t\xD1\xA1\xD6\xD0\xD2\xAA\xD1\xB9\xCB\xF5\xB5\xC4\xCE\xC4\xBC\xFE,\xD3\xC3"
     "\xCA\xF3\xB1\xEA\xCD\xCF\xB5\xBD" "EXE\xC9\xCF\xB7\xC5\xBF\xAA.\r\n\r\n";
-// 程序崩溃鸟~~~~ 请联系Veldrin解决!\n
-const std::string kCrash =
-    "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!\r\n";
+// 程序崩溃鸟~~~~ 请联系Veldrin解决!
+const std::string kCrash = "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!\r\n";
 // 请按任意键继续. . .
 const std::string kPause = "\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n";
+// ，不是图片，跳过。  ，原大小：  ，新大小：  ，不处理。  ，写入失败，文件未改动。  未知  字节
+const std::string kNotImage = "\xA3\xAC\xB2\xBB\xCA\xC7\xCD\xBC\xC6\xAC\xA3\xAC\xCC\xF8\xB9\xFD\xA1\xA3\r\n";
 const std::string kOldSize = "\xA3\xAC\xD4\xAD\xB4\xF3\xD0\xA1\xA3\xBA";
+const std::string kNewSize = "\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA";
+const std::string kNotProcessed = "\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA1\xA3\r\n";
+const std::string kWriteFailed =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3\r\n";
+const std::string kUnknown = "\xCE\xB4\xD6\xAA";
+const std::string kBytes = "\xD7\xD6\xBD\xDA";
 
-std::string Replaced(const std::string& name) {
-  return name + kOldSize + "2.00K\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA" "10\xD7\xD6\xBD\xDA\xA1\xA3\r\n";
+std::string Skipped(const std::string& name) { return name + kNotImage; }
+std::string Head(const std::string& name, const std::string& old_size) { return name + kOldSize + old_size; }
+std::string Kept(const std::string& name, const std::string& old_size) { return Head(name, old_size) + kNotProcessed; }
+std::string Replaced(const std::string& name, const std::string& old_size, const std::string& new_size) {
+  return Head(name, old_size) + kNewSize + new_size + "\xA1\xA3\r\n";
+}
+
+// A batch over the fake imaging: what it printed before its pause.
+std::string RunFakeBatch(const std::vector<std::string>& names) {
+  const auto run = RunProgram(REPNG_FAKE_IMAGING_PROGRAM, names, "<&-");
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_TRUE(run.output.ends_with(kPause)) << run.output;
+  return run.output.substr(0, run.output.size() - std::min(run.output.size(), kPause.size()));
 }
 
 TEST(ProgramTest, WithoutPathsItExplainsItselfPausesAndExitsWithMinusOne) {
@@ -35,30 +65,102 @@ TEST(ProgramTest, WithoutPathsItExplainsItselfPausesAndExitsWithMinusOne) {
   }
 }
 
+TEST(ProgramTest, EachKindOfLineAndWhatItDoesToTheFile) {
+  ScratchFolder folder;
+  WriteFileBytes("photo.bmp", FakePicture(100, 3000));
+  WriteFileBytes("same.png", FakePicture(1100, 1100));
+  WriteFileBytes("grows.png", FakePicture(2000, 1500));
+  WriteFileBytes("no-png.gif", FakePicture(0, 50));
+  WriteFileBytes("notes.txt", "hello");
+  WriteFileBytes("zero.png", "");
+  std::filesystem::create_directory("folder.png");
+
+  // A path given twice is processed again, from the rewritten file.
+  EXPECT_EQ(RunFakeBatch({"photo.bmp", "same.png", "grows.png", "no-png.gif", "notes.txt", "zero.png", "folder.png",
+                          "missing.png", "photo.bmp"}),
+            Skipped("folder.png") + Kept("grows.png", "1.46K") + Skipped("missing.png") + Kept("no-png.gif", "50" + kBytes) +
+                Skipped("notes.txt") + Replaced("photo.bmp", "2.93K", "100" + kBytes) + Kept("photo.bmp", "100" + kBytes) +
+                Kept("same.png", "1.07K") + Skipped("zero.png"));
+  EXPECT_EQ(ReadFileBytes("photo.bmp"), "IMG 100" + std::string(93, '.'));
+  EXPECT_EQ(ReadFileBytes("same.png"), FakePicture(1100, 1100));
+  EXPECT_EQ(ReadFileBytes("grows.png"), FakePicture(2000, 1500));
+  EXPECT_EQ(ReadFileBytes("no-png.gif"), FakePicture(0, 50));
+}
+
+TEST(ProgramTest, PathsGoInOrdinalUtf16Order) {
+  ScratchFolder folder;
+  std::filesystem::create_directory("pics");
+  std::filesystem::create_directory("pics 2");
+  const std::vector<std::string> names = {"b.png",     "A.png",      "a.png",        "img2.png", "img10.png",
+                                          "a.png.bak", "pics/a.png", "pics 2/a.png", "\xE7\x85\xA7.png"};  // 照.png
+  for (const std::string& name : names) WriteFileBytes(name, "not a picture");
+
+  EXPECT_EQ(RunFakeBatch(names), Skipped("A.png") + Skipped("a.png") + Skipped("a.png.bak") + Skipped("b.png") +
+                                     Skipped("img10.png") + Skipped("img2.png") + Skipped("pics 2/a.png") +
+                                     Skipped("pics/a.png") + Skipped("\xD5\xD5.png"));
+}
+
+TEST(ProgramTest, FileSystemFailuresAreReportedAndChangeNothing) {
+  ScratchFolder folder;
+  WriteFileBytes("read-only.bmp", FakePicture(10, 1000));
+  ASSERT_EQ(chmod("read-only.bmp", 0444), 0);
+  // Its size is unknown once it is gone: then it must not even be encoded.
+  WriteFileBytes("vanishing.bmp", "REMOVE vanishing.bmp");
+  WriteFileBytes("saved-meanwhile.bmp", "SAVE-OVER saved-meanwhile.bmp");
+
+  EXPECT_EQ(RunFakeBatch({"read-only.bmp", "vanishing.bmp", "saved-meanwhile.bmp"}),
+            Head("read-only.bmp", "1000" + kBytes) + kWriteFailed + Head("saved-meanwhile.bmp", "29" + kBytes) +
+                kWriteFailed + Head("vanishing.bmp", kUnknown) + kNotProcessed);
+  EXPECT_EQ(ReadFileBytes("read-only.bmp"), FakePicture(10, 1000));
+  // Another program's save since the read is not replaced by the older picture.
+  EXPECT_EQ(ReadFileBytes("saved-meanwhile.bmp"), repng::testing::kOtherProgramsSave);
+}
+
 TEST(ProgramTest, AFailureInTheThirdOfFiveFilesEndsTheBatchWithTheCrashMessage) {
-  repng::testing::ScratchFolder folder;
-  const std::string picture = repng::testing::FakePicture(10, 2048);
-  for (const char* name : {"1.bmp", "2.bmp", "4.bmp", "5.bmp"}) repng::testing::WriteFileBytes(name, picture);
-  repng::testing::WriteFileBytes("3.bmp", "THROW-ENCODE");
+  ScratchFolder folder;
+  const std::string picture = FakePicture(10, 2048);
+  for (const char* name : {"1.bmp", "2.bmp", "4.bmp", "5.bmp"}) WriteFileBytes(name, picture);
+  WriteFileBytes("3.bmp", "THROW-ENCODE");
 
-  const auto run = RunProgram(REPNG_FAKE_IMAGING_PROGRAM, {"5.bmp", "3.bmp", "1.bmp", "4.bmp", "2.bmp"}, "<&-");
-
-  EXPECT_EQ(run.output, Replaced("1.bmp") + Replaced("2.bmp") + "3.bmp" + kOldSize + "12\xD7\xD6\xBD\xDA" + kCrash + kPause);
-  EXPECT_EQ(run.exit_status, 0);
+  // The third file's line was begun before its encoding failed.
+  EXPECT_EQ(RunFakeBatch({"5.bmp", "3.bmp", "1.bmp", "4.bmp", "2.bmp"}),
+            Replaced("1.bmp", "2.00K", "10" + kBytes) + Replaced("2.bmp", "2.00K", "10" + kBytes) +
+                Head("3.bmp", "12" + kBytes) + kCrash);
   EXPECT_EQ(ReadFileBytes("4.bmp"), picture);
   EXPECT_EQ(ReadFileBytes("5.bmp"), picture);
 }
 
-TEST(ProgramTest, ANameThatIsNotUtf8ReachesItsFile) {
-  repng::testing::ScratchFolder folder;
-  const std::string name = "raw\xFF\xFE.bmp";
-  repng::testing::WriteFileBytes(name, repng::testing::FakePicture(10, 2048));
+TEST(ProgramTest, OnAFolderOfRealFilesOnlyTheBmpChanges) {
+  ScratchFolder folder;
+  const auto sample = [](const std::string& name) { return ReadFileBytes(REPNG_SAMPLES_DIR "/" + name); };
+  const auto text = [](const repng::test::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+  repng::test::Bytes animated = repng::test::GifHeader(1, 1, {0, 0, 0, 255, 255, 255});
+  for (const uint8_t index : {uint8_t{0}, uint8_t{1}}) repng::test::AppendGifFrame(animated, {.indices = {index}});
+  repng::test::EndGif(animated);
+  const std::string glow = sample("glow.png");
+  const std::map<std::string, std::string> unchanged = {
+      {"animated.gif", text(animated)},
+      {"cut.png", glow.substr(0, glow.size() / 2)},
+      {"deep.png", text(repng::test::MakePng({.bit_depth = 16, .color_type = 2, .samples = {1, 2, 3}}))},
+      {"notes.txt", sample("notes.txt")},
+      {"photo.jpg", sample("photo.jpg")},
+      {"vast.bmp", text(repng::test::MakeBmp({.width = 100000, .height = 100000}))},
+  };
+  for (const auto& [name, bytes] : unchanged) WriteFileBytes(name, bytes);
+  const std::string bmp = "land\xFF.bmp";  // not UTF-8: the report shows "?" for the byte
+  WriteFileBytes(bmp, sample("landscape.bmp"));
 
-  const auto run = RunProgram(REPNG_FAKE_IMAGING_PROGRAM, {name}, "</dev/null");
+  const auto run = RunProgram(REPNG_PROGRAM, {"vast.bmp", "photo.jpg", "notes.txt", bmp, "deep.png", "cut.png",
+                                              "animated.gif"}, "</dev/null");
 
-  // Its bytes stand for no character, so the report shows "?" for each.
-  EXPECT_EQ(run.output, Replaced("raw??.bmp") + kPause);
-  EXPECT_EQ(ReadFileBytes(name).size(), 10u);
+  const std::string png = ReadFileBytes(bmp);
+  EXPECT_TRUE(png.starts_with("\x89PNG\r\n\x1A\n"));
+  EXPECT_EQ(run.output, Skipped("animated.gif") + Skipped("cut.png") + Skipped("deep.png") +
+                            Replaced("land?.bmp", FormatSize(DWORD(sample("landscape.bmp").size())),
+                                     FormatSize(DWORD(png.size()))) +
+                            Skipped("notes.txt") + Kept("photo.jpg", FormatSize(DWORD(unchanged.at("photo.jpg").size()))) +
+                            Skipped("vast.bmp") + kPause);
+  for (const auto& [name, bytes] : unchanged) EXPECT_EQ(ReadFileBytes(name), bytes) << name;
 }
 
 }  // namespace

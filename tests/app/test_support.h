@@ -1,15 +1,13 @@
-// Helpers of the front end's tests: captured standard output, a scratch
-// working folder, whole-file access and child programs.
+// Helpers of the program tests: a scratch working folder, whole-file access
+// and child programs.
 #pragma once
 
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -24,36 +22,6 @@ inline std::string ReadFileBytes(const std::string& name) {
   std::ifstream file(name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
-
-// Everything written to file descriptor 1 until Finish.
-class StdoutCapture {
- public:
-  StdoutCapture() : sink_(std::tmpfile()), saved_fd_(dup(STDOUT_FILENO)) {
-    std::cout.flush();
-    std::fflush(stdout);
-    dup2(fileno(sink_), STDOUT_FILENO);
-  }
-  ~StdoutCapture() { Finish(); }
-  StdoutCapture(const StdoutCapture&) = delete;
-  StdoutCapture& operator=(const StdoutCapture&) = delete;
-
-  std::string Finish() {
-    if (sink_ == nullptr) return captured_;
-    std::cout.flush();
-    std::fflush(stdout);
-    dup2(saved_fd_, STDOUT_FILENO);
-    close(saved_fd_);
-    captured_ = ReadFileBytes("/dev/fd/" + std::to_string(fileno(sink_)));
-    std::fclose(sink_);
-    sink_ = nullptr;
-    return captured_;
-  }
-
- private:
-  std::FILE* sink_;
-  int saved_fd_;
-  std::string captured_;
-};
 
 // A fresh folder that is the working directory while the object lives, so
 // files have short relative names; removed with its content afterwards.
