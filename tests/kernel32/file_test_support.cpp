@@ -1,16 +1,15 @@
 #include "kernel32/file_test_support.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <vector>
 
 #include "platform/posix/nls/path_bytes.h"
 
@@ -40,11 +39,10 @@ Path WidePath(const std::string& bytes) { return repng::posix::PathBytesToUtf16(
 
 void WriteBytes(const std::string& path, const std::string& bytes, mode_t mode) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0) throw std::runtime_error("cannot create " + path);
-  const bool complete = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  const bool moded = fchmod(fd, mode) == 0;
-  close(fd);
-  if (!complete || !moded) throw std::runtime_error("cannot write " + path);
+  const bool written = fd >= 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+                       fchmod(fd, mode) == 0;
+  if (fd >= 0) close(fd);
+  if (!written) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadBytes(const std::string& path) {
@@ -54,49 +52,35 @@ std::string ReadBytes(const std::string& path) {
 }
 
 void MakeSparseFile(const std::string& path, off_t size, char last) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  const bool made = fd >= 0 && ftruncate(fd, size) == 0 && pwrite(fd, &last, 1, size - 1) == 1;
-  if (fd >= 0) close(fd);
-  if (!made) throw std::runtime_error("cannot make sparse " + path);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file.seekp(size - 1).put(last).flush()) throw std::runtime_error("cannot make sparse " + path);
 }
 
-mode_t PermissionBitsOf(const std::string& path) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) throw std::runtime_error("cannot stat " + path);
-  return status.st_mode & 07777;
-}
-
+// The child reports whether it opened the file with one byte, then holds it
+// until its end of the channel is closed.
 ChildHoldingFile::ChildHoldingFile(const Path& path, DWORD access, DWORD share_mode) {
-  int ready[2];
-  int release[2];
-  if (pipe2(ready, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  if (pipe2(release, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  child_ = fork();
-  if (child_ < 0) throw std::runtime_error("fork failed");
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0 || (child_ = fork()) < 0)
+    throw std::runtime_error("cannot start a holding process");
   if (child_ == 0) {
-    close(ready[0]);
-    close(release[1]);
+    close(ends[0]);
     const HANDLE file = CreateFileW(path.c_str(), access, share_mode, nullptr, OPEN_EXISTING, 0, nullptr);
     const char opened = file != INVALID_HANDLE_VALUE ? '1' : '0';
-    if (write(ready[1], &opened, 1) != 1) _exit(2);
     char ignored;
-    while (read(release[0], &ignored, 1) > 0) {
-    }
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    _exit(0);
+    if (write(ends[1], &opened, 1) == 1)
+      while (read(ends[1], &ignored, 1) > 0) {
+      }
+    _exit(0);  // the file closes with the process
   }
-  close(ready[1]);
-  close(release[0]);
-  release_fd_ = release[1];
+  close(ends[1]);
+  channel_ = ends[0];
   char opened = '0';
-  opened_ = read(ready[0], &opened, 1) == 1 && opened == '1';
-  close(ready[0]);
+  opened_ = read(channel_, &opened, 1) == 1 && opened == '1';
 }
 
 ChildHoldingFile::~ChildHoldingFile() {
-  close(release_fd_);
-  int status = 0;
-  waitpid(child_, &status, 0);
+  close(channel_);
+  waitpid(child_, nullptr, 0);
 }
 
 int RunInChild(const std::function<int()>& body) {

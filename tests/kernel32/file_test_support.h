@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,12 +34,15 @@ class ScratchFolder {
 // The UTF-16 path that names these bytes (the lossless mapping).
 Path WidePath(const std::string& bytes);
 
+// The mode is set exactly, whatever the umask.
 void WriteBytes(const std::string& path, const std::string& bytes, mode_t mode = 0644);
 // Throws when the file cannot be opened.
 std::string ReadBytes(const std::string& path);
 // A file of `size` bytes that takes no disk space; its last byte is `last`.
 void MakeSparseFile(const std::string& path, off_t size, char last);
-mode_t PermissionBitsOf(const std::string& path);
+inline mode_t PermissionBitsOf(const std::string& path) {
+  return static_cast<mode_t>(std::filesystem::status(path).permissions() & std::filesystem::perms::mask);
+}
 
 // A second process that opens a file with CreateFileW and keeps it open
 // until this object goes away.
@@ -53,7 +57,7 @@ class ChildHoldingFile {
 
  private:
   pid_t child_ = -1;
-  int release_fd_ = -1;
+  int channel_ = -1;
   bool opened_ = false;
 };
 
