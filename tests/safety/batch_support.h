@@ -28,65 +28,47 @@ constexpr bool kSanitized =
     false;
 #endif
 
-struct SampleFile {
-  std::string name;
-  std::string bytes;
-};
-
+// Name to content.
+using Files = std::map<std::string, std::string>;
 // `count` files 00000.bmp, 00001.png, ... whose kinds take turns: BMP, PNG
 // with a bulky text chunk, GIF (all three made smaller by the program), a
 // PNG cut short, and text. Pictures are `side` pixels square.
-std::vector<SampleFile> MakeSampleBatch(size_t count, uint32_t side = 32);
+Files MakeSampleBatch(size_t count, uint32_t side = 32);
 std::string MakeBmpPicture(uint32_t width, uint32_t height, uint32_t variant);
 // Empties the folder and writes the files into it.
-void FillFolder(const ScratchFolder& folder, const std::vector<SampleFile>& files);
-std::vector<std::string> NamesOf(const std::vector<SampleFile>& files);
+void FillFolder(const ScratchFolder& folder, const Files& files);
 
 // The program started in `folder` on `names`, standard input closed (so the
 // pause returns at once), standard output into `log` and errors into
-// `log`.err, with one extra "NAME=value" in its environment when given.
+// `log`.err.
 struct Batch {
   std::string program;
   std::string folder;
   std::vector<std::string> names;
   std::string log;
-  std::string environment;
 };
+// Every file of the folder, in the folder `logs`.
+Batch BatchOnFolder(const char* program, const ScratchFolder& folder, const ScratchFolder& logs);
 pid_t StartBatch(const Batch& batch);
-// The exit status, or 128 + signal; the peak resident KiB when asked for.
+// The exit status, or 128 + signal; the program's peak resident KiB when
+// asked for.
 int WaitForBatch(pid_t child, long* peak_kib = nullptr);
 
-struct BatchRun {
-  int exit_status = -1;
-  std::string output;
-  std::string errors;
-};
-BatchRun RunBatch(const Batch& batch);
-
 struct Report {
-  std::vector<std::string> foreign_lines;  // none of the program's lines about `names`
+  std::vector<std::string> foreign_lines;  // none of the program's lines about the batch's names
   size_t finished = 0;                     // lines that end a file's report
   size_t rewritten = 0;
   bool crashed = false;
 };
-Report ReadReport(const std::string& output, const std::vector<std::string>& names);
+Report ReadReport(const Batch& batch);
 
 struct FileExpectation {
   std::vector<std::string> versions;  // contents given by us or another process
   bool may_vanish = false;            // another process may delete it
 };
 using FolderExpectation = std::map<std::string, FileExpectation>;
-
 // Each file of the folder with its present content as its one version.
 FolderExpectation Snapshot(const std::string& folder);
-
-struct FolderVerdict {
-  size_t checked = 0;
-  size_t rewritten = 0;
-  size_t vanished = 0;
-  std::vector<std::string> problems;  // "<name>: lost", ": damaged" or ": stray"
-};
-FolderVerdict CheckFolder(const std::string& folder, const FolderExpectation& expectation);
 
 // The figures bench/safety prints: with REPNG_SAFETY_TALLY naming a file,
 // each test appends one line to it.
@@ -96,11 +78,16 @@ struct Tally {
   size_t kills = 0;
   size_t files_checked = 0;
   size_t damaged = 0;
-  void Add(const FolderVerdict& verdict) {
-    files_checked += verdict.checked;
-    damaged += verdict.problems.size();
-  }
 };
 void RecordTally(const std::string& part, const Tally& tally);
+
+struct FolderVerdict {
+  size_t rewritten = 0;
+  std::vector<std::string> problems;  // "<name>: lost", ": damaged" or ": stray"
+};
+// Counted into the tally.
+FolderVerdict CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally);
+// A complete PNG with the same premultiplied pixels as the original picture.
+bool IsPngOf(const std::string& original, const std::string& candidate);
 
 }  // namespace repng::safety

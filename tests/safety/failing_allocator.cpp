@@ -19,16 +19,11 @@ std::atomic<uint64_t> g_allocations{0};
 std::atomic<bool> g_failed{false};
 uint64_t g_failing_allocation = 0;  // 0: none
 
-bool ThisAllocationFails() {
-  if (!g_counting.load(std::memory_order_relaxed)) return false;
-  const uint64_t number = g_allocations.fetch_add(1) + 1;
-  if (number != g_failing_allocation) return false;
-  g_failed.store(true);
-  return true;
-}
-
 void* Allocate(std::size_t size, std::size_t alignment) {
-  if (ThisAllocationFails()) return nullptr;
+  if (g_counting.load(std::memory_order_relaxed) && g_allocations.fetch_add(1) + 1 == g_failing_allocation) {
+    g_failed.store(true);
+    return nullptr;
+  }
   if (size == 0) size = 1;
   if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
   // aligned_alloc wants a multiple of the alignment.
@@ -41,29 +36,24 @@ void* AllocateOrThrow(std::size_t size, std::size_t alignment) {
   return block;
 }
 
-class CountingBatch {
- public:
-  CountingBatch() {
-    const char* failing = std::getenv("REPNG_FAIL_ALLOCATION");
-    g_failing_allocation = failing != nullptr ? std::strtoull(failing, nullptr, 10) : 0;
-    g_counting.store(true);
-  }
-  ~CountingBatch() {
-    g_counting.store(false);
-    std::fprintf(stderr, "allocations %llu failed %d\n", static_cast<unsigned long long>(g_allocations.load()),
-                 g_failed.load() ? 1 : 0);
-  }
-  CountingBatch(const CountingBatch&) = delete;
-  CountingBatch& operator=(const CountingBatch&) = delete;
-};
-
 }  // namespace
 
 int RealProcessPathList(int argument_count, WCHAR* arguments[]) __asm__("__real__Z15ProcessPathListiPPDs");
 int CountedProcessPathList(int argument_count, WCHAR* arguments[]) __asm__("__wrap__Z15ProcessPathListiPPDs");
 
 int CountedProcessPathList(int argument_count, WCHAR* arguments[]) {
-  const CountingBatch counting;
+  const char* failing = std::getenv("REPNG_FAIL_ALLOCATION");
+  g_failing_allocation = failing != nullptr ? std::strtoull(failing, nullptr, 10) : 0;
+  g_counting.store(true);
+  // The batch ends by returning, or by the exception that the entry's
+  // failure frame catches.
+  struct Summary {
+    ~Summary() {
+      g_counting.store(false);
+      std::fprintf(stderr, "allocations %llu failed %d\n", static_cast<unsigned long long>(g_allocations.load()),
+                   g_failed.load() ? 1 : 0);
+    }
+  } const summary;
   return RealProcessPathList(argument_count, arguments);
 }
 

@@ -3,10 +3,8 @@
 if(NOT WIN32 AND TARGET repng_codecs_fixtures)
   find_package(PNG REQUIRED)
   add_library(repng_safety_support STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/batch_runs.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/folder_check.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/program_report.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/sample_files.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/batch_support.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/batch_verdicts.cpp)
   target_compile_options(repng_safety_support PRIVATE ${REPNG_WARNINGS} -Wno-missing-field-initializers)
   target_link_libraries(repng_safety_support PUBLIC repng_file_test_support repng_codecs repng_codecs_fixtures)
 
@@ -22,11 +20,8 @@ if(NOT WIN32 AND TARGET repng_codecs_fixtures)
 
   repng_gtest(safety_tests
     SOURCES
-      ${CMAKE_CURRENT_LIST_DIR}/support_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/write_fault_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/allocation_fault_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/kill_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/concurrency_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/fault_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/timing_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/scale_test.cpp
     LIBS repng_safety_support repng_driver repng_imaging PNG::PNG)
   target_compile_options(safety_tests PRIVATE -Wno-missing-field-initializers)

@@ -1,0 +1,109 @@
+// What a batch left behind: the program's report, and the folder.
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <set>
+
+#include "platform/gdiplus/codecs/image_decoder.h"
+#include "platform/gdiplus/pixel_math.h"
+#include "safety/batch_support.h"
+
+namespace repng::safety {
+namespace {
+
+// The program's fixed texts (GBK); none holds a byte that regular
+// expressions treat specially.
+const std::string kNotImage = "\xA3\xAC\xB2\xBB\xCA\xC7\xCD\xBC\xC6\xAC\xA3\xAC\xCC\xF8\xB9\xFD\xA1\xA3";  // ，不是图片，跳过。
+const std::string kOldSize = "\xA3\xAC\xD4\xAD\xB4\xF3\xD0\xA1\xA3\xBA";                               // ，原大小：
+const std::string kSize = "(?:\\d+\xD7\xD6\xBD\xDA|\\d+\\.\\d\\dK|\xCE\xB4\xD6\xAA)";  // n字节, n.nnK, 未知
+const std::string kNotProcessed = "\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA1\xA3";                           // ，不处理。
+const std::string kWriteFailed =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3";  // ，写入失败，文件未改动。
+const std::string kNewSize = "\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA";                               // ，新大小：
+const std::string kCrash = "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!";
+const std::string kPause = "\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n";
+
+// 1: the name; 2: present when the file was rewritten.
+const std::regex kFileLine("(.+?)(?:" + kNotImage + "|" + kOldSize + kSize + "(?:" + kNotProcessed + "|" +
+                           kWriteFailed + "|(" + kNewSize + ")" + kSize + "\xA1\xA3))\r\n");
+// The crash message, alone or after the head of a file's line (1: its name).
+const std::regex kCrashLine("(?:(.+?)" + kOldSize + kSize + ")?" + kCrash + "\r\n");
+
+// A complete PNG starts with the signature and ends with the image end
+// chunk and its CRC.
+constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
+constexpr std::string_view kPngEnd("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+
+std::optional<codecs::DecodedImage> Decode(const std::string& bytes) {
+  codecs::DecodedImage image;
+  if (codecs::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &image) !=
+      codecs::DecodeResult::kOk)
+    return std::nullopt;
+  return image;
+}
+
+}  // namespace
+
+// What the program keeps of a picture: its premultiplied pixels.
+bool IsPngOf(const std::string& original, const std::string& candidate) {
+  if (!candidate.starts_with(kPngSignature) || !candidate.ends_with(kPngEnd)) return false;
+  const std::optional<codecs::DecodedImage> before = Decode(original);
+  const std::optional<codecs::DecodedImage> after = Decode(candidate);
+  return before && after && before->width == after->width && before->height == after->height &&
+         std::equal(before->argb.begin(), before->argb.end(), after->argb.begin(), after->argb.end(),
+                    [](uint32_t a, uint32_t b) { return pixel::Premultiply(a) == pixel::Premultiply(b); });
+}
+
+Report ReadReport(const Batch& batch) {
+  const std::set<std::string> names(batch.names.begin(), batch.names.end());
+  const std::string output = testing::ReadBytes(batch.log);
+  Report report;
+  for (size_t start = 0; start < output.size();) {
+    const size_t end = std::min(output.find('\n', start), output.size() - 1) + 1;
+    const std::string line = output.substr(start, end - start);
+    start = end;
+    std::smatch match;
+    if (std::regex_match(line, match, kFileLine) && names.count(match[1]) != 0) {
+      ++report.finished;
+      report.rewritten += match[2].matched ? 1 : 0;
+    } else if (std::regex_match(line, match, kCrashLine) && (!match[1].matched || names.count(match[1]) != 0)) {
+      report.crashed = true;
+    } else if (line != kPause) {
+      report.foreign_lines.push_back(line);
+    }
+  }
+  return report;
+}
+
+FolderExpectation Snapshot(const std::string& folder) {
+  FolderExpectation expectation;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    expectation[entry.path().filename()].versions.push_back(testing::ReadBytes(entry.path()));
+  return expectation;
+}
+
+FolderVerdict CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally) {
+  FolderVerdict verdict;
+  for (const auto& [name, expected] : expectation) {
+    const auto& versions = expected.versions;
+    const std::filesystem::path path = std::filesystem::path(folder) / name;
+    if (!std::filesystem::exists(path)) {
+      if (!expected.may_vanish) verdict.problems.push_back(name + ": lost");
+      continue;
+    }
+    const std::string now = testing::ReadBytes(path);
+    if (std::find(versions.begin(), versions.end(), now) != versions.end()) continue;
+    if (std::any_of(versions.begin(), versions.end(), [&](const std::string& v) { return IsPngOf(v, now); }))
+      ++verdict.rewritten;
+    else
+      verdict.problems.push_back(name + ": damaged");
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (expectation.count(entry.path().filename()) == 0) verdict.problems.push_back(entry.path().filename().string() + ": stray");
+  tally.files_checked += expectation.size();
+  tally.damaged += verdict.problems.size();
+  return verdict;
+}
+
+}  // namespace repng::safety

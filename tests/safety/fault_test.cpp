@@ -1,0 +1,141 @@
+// Faults injected into a batch: at each step of the overwrite, and as an
+// allocation failure at each allocation in turn. The old file stays as it
+// was, or becomes a complete PNG of the same picture, and nothing new is
+// left in the folder.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "app/driver/process_path_list.h"
+#include "platform/posix/kernel32/file_test_hooks.h"
+#include "platform/posix/nls/path_bytes.h"
+#include "safety/batch_support.h"
+
+namespace repng::safety {
+namespace {
+
+using posix::testing::FileFault;
+
+// "，写入失败，文件未改动。"
+const std::string kWriteFailed =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3";
+
+// The batch on photo.bmp in the folder, in a child process that the fault
+// and the choice of new files do not outlive; its standard output.
+std::string RunWithFault(const ScratchFolder& folder, FileFault fault, bool unnamed, const std::string& log) {
+  const int status = testing::RunInChild([&] {
+    posix::testing::SetUnnamedFilesAllowed(unnamed);
+    posix::testing::InjectFileFault(fault);
+    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || chdir(folder.Folder().c_str()) != 0) return 2;
+    std::u16string arguments[] = {u"repng", u"photo.bmp"};
+    WCHAR* argv[] = {arguments[0].data(), arguments[1].data(), nullptr};
+    ProcessPathList(2, argv);
+    std::cout.flush();
+    std::fflush(stdout);
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
+  return testing::ReadBytes(log);
+}
+
+TEST(FaultTest, EachStepOfTheOverwriteFailsWithTheOldFileIntact) {
+  constexpr std::pair<FileFault, const char*> kFaults[] = {
+      {FileFault::kOpenForWriting, "open"},   {FileFault::kCreateNew, "create"}, {FileFault::kWrite, "write"},
+      {FileFault::kShortWrite, "short write"}, {FileFault::kFlush, "flush"},      {FileFault::kLinkIntoFolder, "link"},
+      {FileFault::kReplace, "replace"},       {FileFault::kRenameIntoPlace, "rename"},
+  };
+  const std::string picture = MakeBmpPicture(40, 30, 1);
+  const ScratchFolder logs;
+  Tally tally;
+  for (const bool unnamed : {true, false})
+    for (const auto& [fault, step] : kFaults)
+      // A named new file needs no linking; a file with several names is
+      // rewritten in place, with nothing to replace or rename.
+      for (const bool hard_linked : {false, true}) {
+        if ((fault == FileFault::kLinkIntoFolder && !unnamed) ||
+            (hard_linked && (fault == FileFault::kReplace || fault == FileFault::kRenameIntoPlace)))
+          continue;
+        SCOPED_TRACE(std::string(step) + (unnamed ? ", unnamed" : ", named") + (hard_linked ? ", hard-linked" : ""));
+        ScratchFolder folder;
+        testing::WriteBytes(folder.PathOf("photo.bmp"), picture, 0640);
+        if (hard_linked) {
+          ASSERT_EQ(link(folder.PathOf("photo.bmp").c_str(), folder.PathOf("other.bmp").c_str()), 0);
+        }
+        const FolderExpectation expectation = Snapshot(folder.Folder());
+
+        const std::string output = RunWithFault(folder, fault, unnamed, logs.PathOf("out"));
+        EXPECT_TRUE(output.starts_with("photo.bmp") && output.find(kWriteFailed) != std::string::npos) << output;
+        const FolderVerdict verdict = CheckFolder(folder.Folder(), expectation, tally);
+        EXPECT_EQ(verdict.problems, std::vector<std::string>{});
+        EXPECT_EQ(verdict.rewritten, 0u);
+        EXPECT_EQ(testing::PermissionBitsOf(folder.PathOf("photo.bmp")), 0640u);
+        ++tally.inputs;
+        ++tally.faults;
+      }
+  RecordTally("write faults", tally);
+}
+
+// The allocation counter's last words: "allocations <n> failed <0|1>".
+std::pair<size_t, int> CountedOf(const Batch& batch) {
+  const std::string errors = testing::ReadBytes(batch.log + ".err");
+  unsigned long long allocations = 0;
+  int failed = -1;
+  const size_t at = errors.rfind("allocations ");
+  if (at != std::string::npos) std::sscanf(errors.c_str() + at, "allocations %llu failed %d", &allocations, &failed);
+  return {size_t(allocations), failed};
+}
+
+// The program reports the crash (or absorbs the failure and finishes) and
+// exits with 0.
+TEST(FaultTest, EachAllocationOfABatchFailsInTurn) {
+  // Runs that CI can afford; bench/safety tries every allocation.
+  constexpr size_t kQuickRuns = kSanitized ? 30 : 60;
+  const Files files = MakeSampleBatch(5);  // BMP, PNG, GIF, damaged PNG, text
+  ScratchFolder folder;
+  const ScratchFolder logs;
+  FillFolder(folder, files);
+  const Batch batch = BatchOnFolder(REPNG_FAILING_ALLOCATIONS_PROGRAM, folder, logs);
+  ASSERT_EQ(WaitForBatch(StartBatch(batch)), 0);
+  const auto [sites, failed] = CountedOf(batch);
+  ASSERT_EQ(failed, 0);
+  // More allocations than this in a batch of five small files is a fault of
+  // its own.
+  ASSERT_GT(sites, 0u);
+  ASSERT_LT(sites, 200000u);
+  EXPECT_EQ(ReadReport(batch).finished, files.size());
+  std::printf("allocation sites in the batch: %zu\n", sites);
+
+  // All of the first sites (where the batch sets itself up), then an even
+  // spread over the rest.
+  std::vector<size_t> chosen;
+  const size_t leading = IsBenchRun() || sites <= kQuickRuns ? sites : kQuickRuns / 2;
+  for (size_t n = 1; n <= leading; ++n) chosen.push_back(n);
+  for (size_t i = 1, rest = kQuickRuns - leading; leading < sites && i <= rest; ++i)
+    chosen.push_back(leading + (sites - leading) * i / rest);
+
+  Tally tally;
+  for (const size_t site : chosen) {
+    SCOPED_TRACE("allocation " + std::to_string(site));
+    FillFolder(folder, files);
+    const FolderExpectation expectation = Snapshot(folder.Folder());
+    setenv("REPNG_FAIL_ALLOCATION", std::to_string(site).c_str(), 1);
+    EXPECT_EQ(WaitForBatch(StartBatch(batch)), 0);
+    const Report report = ReadReport(batch);
+    EXPECT_EQ(report.foreign_lines, std::vector<std::string>{});
+    EXPECT_TRUE(report.crashed || report.finished == files.size());
+    EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally).problems, std::vector<std::string>{});
+    tally.inputs += files.size();
+    tally.faults += CountedOf(batch).second == 1 ? 1 : 0;
+  }
+  unsetenv("REPNG_FAIL_ALLOCATION");
+  RecordTally("allocation faults", tally);
+}
+
+}  // namespace
+}  // namespace repng::safety
