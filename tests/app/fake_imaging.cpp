@@ -13,12 +13,12 @@
 
 namespace {
 
-constexpr std::size_t kThrows = static_cast<std::size_t>(-1);
-
-// The PNG size each live bitmap stands for.
-std::map<HBITMAP, std::size_t> g_png_bytes;
-// Files that "another program" saves over while a bitmap is encoded.
-std::map<HBITMAP, std::string> g_saved_over;
+struct FakeBitmap {
+  std::size_t png_bytes = 0;
+  bool encoding_throws = false;
+  std::string saved_over;  // a file another program saves over meanwhile
+};
+std::map<HBITMAP, FakeBitmap> g_bitmaps;
 
 void ReportBitmapsLeftAtExit() {
   if (const std::size_t left = repng::posix::testing::LiveGdiObjectCount(); left > 0) {
@@ -26,15 +26,15 @@ void ReportBitmapsLeftAtExit() {
   }
 }
 
-HBITMAP NewBitmap(std::size_t png_bytes) {
+HBITMAP NewBitmap(FakeBitmap fake) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof info.bmiHeader, 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   // After the first bitmap, so the check runs while the stand-in still exists.
   static const int registered = std::atexit(ReportBitmapsLeftAtExit);
   (void)registered;
-  g_png_bytes[bitmap] = png_bytes;
+  g_bitmaps[bitmap] = std::move(fake);
   return bitmap;
 }
 
@@ -42,33 +42,25 @@ HBITMAP NewBitmap(std::size_t png_bytes) {
 
 HBITMAP LoadImageToHBitmap(const BYTE* data, UINT size) {
   const std::string_view content(reinterpret_cast<const char*>(data), size);
-  if (content.starts_with("IMG ")) return NewBitmap(std::stoul(std::string(content.substr(4, 12))));
-  if (content.starts_with("REMOVE ")) {
-    std::remove(std::string(content.substr(7)).c_str());
-    return NewBitmap(kThrows);
-  }
-  if (content == "THROW-ENCODE") return NewBitmap(kThrows);
-  if (content.starts_with("SAVE-OVER ")) {
-    HBITMAP bitmap = NewBitmap(1);
-    g_saved_over[bitmap] = std::string(content.substr(10));
-    return bitmap;
-  }
+  if (content.starts_with("IMG ")) return NewBitmap({.png_bytes = std::stoul(std::string(content.substr(4, 12)))});
+  if (content.starts_with("REMOVE ")) std::remove(std::string(content.substr(7)).c_str());
+  if (content.starts_with("REMOVE ") || content == "THROW-ENCODE") return NewBitmap({.encoding_throws = true});
+  if (content.starts_with("SAVE-OVER ")) return NewBitmap({.png_bytes = 1, .saved_over = std::string(content.substr(10))});
   return nullptr;
 }
 
 std::unique_ptr<BYTE[]> EncodeHBitmapToPng(HBITMAP handle, UINT* length) {
   if (GetObjectType(handle) != OBJ_BITMAP) return nullptr;
-  const std::size_t png_bytes = g_png_bytes.at(handle);
-  if (png_bytes == kThrows) throw std::bad_alloc();
-  if (png_bytes == 0) return nullptr;
-  if (const auto saved = g_saved_over.find(handle); saved != g_saved_over.end()) {
-    std::ofstream(saved->second, std::ios::binary | std::ios::trunc) << repng::testing::kOtherProgramsSave;
-    g_saved_over.erase(saved);
+  const FakeBitmap& fake = g_bitmaps.at(handle);
+  if (fake.encoding_throws) throw std::bad_alloc();
+  if (fake.png_bytes == 0) return nullptr;
+  if (!fake.saved_over.empty()) {
+    std::ofstream(fake.saved_over, std::ios::binary | std::ios::trunc) << repng::testing::kOtherProgramsSave;
   }
-  std::string png = "IMG " + std::to_string(png_bytes);
-  png.resize(png_bytes, '.');
-  auto bytes = std::make_unique<BYTE[]>(png_bytes);
-  std::memcpy(bytes.get(), png.data(), png_bytes);
-  *length = static_cast<UINT>(png_bytes);
+  std::string png = "IMG " + std::to_string(fake.png_bytes);
+  png.resize(fake.png_bytes, '.');
+  auto bytes = std::make_unique<BYTE[]>(fake.png_bytes);
+  std::memcpy(bytes.get(), png.data(), fake.png_bytes);
+  *length = static_cast<UINT>(fake.png_bytes);
   return bytes;
 }

@@ -1,6 +1,7 @@
 // What the decoders refuse (damage, several frames, deep samples, colour
 // metadata, orientation, vast sizes), the oddities they accept, and the
-// inputs the fuzzers once broke them with.
+// inputs the fuzzers once broke them with. The program's own test sees an
+// animated GIF, a 16-bit PNG and a vast BMP refused.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -53,10 +54,28 @@ Bytes Png(std::vector<std::pair<std::string, Bytes>> before, std::vector<std::pa
   return test::MakePng(spec);
 }
 
+// A minimal ICC profile: RGB data, one 'desc' tag with the given description.
+Bytes IccProfile(const std::string& description) {
+  constexpr uint32_t kDesc = 0x64657363, kTagOffset = 128 + 4 + 12;
+  const uint32_t tag_size = uint32_t(12 + description.size() + 1);
+  Bytes icc(128, 0);
+  for (const auto& [at, value] : {std::pair<size_t, uint32_t>{0, kTagOffset + tag_size}, {16, 0x52474220}, {36, 0x61637370}})
+    for (size_t i = 0; i < 4; ++i) icc[at + i] = uint8_t(value >> (24 - 8 * i));  // size, "RGB ", "acsp"
+  for (const uint32_t field : {1u, kDesc, kTagOffset, tag_size, kDesc, 0u, tag_size - 12}) test::PutBe32(icc, field);
+  test::PutText(icc, description);
+  icc.push_back(0);
+  return icc;
+}
+
+// A TIFF-structured EXIF block whose IFD0 holds one orientation entry.
+Bytes ExifTiff(uint8_t orientation) {
+  return {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, orientation, 0, 0, 0, 0, 0, 0, 0};
+}
+
 Bytes Iccp(const std::string& name, const std::string& description) {
   Bytes data(name.begin(), name.end());
   data.insert(data.end(), {0, 0});
-  const Bytes compressed = test::ZlibCompress(test::MakeIccProfile(description));
+  const Bytes compressed = test::ZlibCompress(IccProfile(description));
   data.insert(data.end(), compressed.begin(), compressed.end());
   return data;
 }
@@ -66,7 +85,7 @@ std::vector<Verdict> PngVerdicts() {
   Bytes trailing = good, three_rows_under_four = PngSignatureAndHeader(5, 4);
   trailing.insert(trailing.end(), {1, 2, 3});
   three_rows_under_four.insert(three_rows_under_four.end(), good.begin() + 33, good.end());
-  const Bytes exif_rotated = test::MakeExifTiff(6);
+  const Bytes exif_rotated = ExifTiff(6);
   return {
       {"png with bytes after IEND", trailing, kOk},
       {"png without IEND", Cut(good, good.size() - 12), kDamaged},
@@ -75,7 +94,6 @@ std::vector<Verdict> PngVerdicts() {
       {"png ancillary checksum", Flip(Png({{"tEXt", {'a', 0, 'b'}}}), 44), kDamaged},
       {"png without IDAT", test::AppendChunk(Cut(good, 33), "IEND", {}), kDamaged},
       {"png short image data", three_rows_under_four, kDamaged},
-      {"png 16 bits", test::MakePng({.bit_depth = 16, .color_type = 2, .samples = {1, 2, 3}}), kUnsupported},
       {"png acTL", Png({{"acTL", {0, 0, 0, 1, 0, 0, 0, 0}}}), kUnsupported},
       {"png iCCP sRGB", Png({{"iCCP", Iccp("ICC profile", "sRGB IEC61966-2.1")}}), kOk},
       {"png iCCP P3", Png({{"iCCP", Iccp("ICC profile", "Display P3")}}), kUnsupported},
@@ -85,7 +103,7 @@ std::vector<Verdict> PngVerdicts() {
       {"png gAMA 1 with sRGB", Png({{"sRGB", {0}}, {"gAMA", Be32s({100000})}}), kOk},
       {"png cHRM sRGB", Png({{"cHRM", Be32s({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000})}}), kOk},
       {"png cHRM wide", Png({{"cHRM", Be32s({31270, 32900, 68000, 32000, 26500, 69000, 15000, 6000})}}), kUnsupported},
-      {"png eXIf upright", Png({{"eXIf", test::MakeExifTiff(1)}}), kOk},
+      {"png eXIf upright", Png({{"eXIf", ExifTiff(1)}}), kOk},
       {"png eXIf rotated", Png({{"eXIf", exif_rotated}}), kUnsupported},
       {"png eXIf rotated after IDAT", Png({}, {{"eXIf", exif_rotated}}), kUnsupported},
       // Only the header is read: there is no image data at all.
@@ -132,9 +150,8 @@ std::vector<Verdict> BmpVerdicts() {
       {"bmp runs without an end", rle8({2, 0, 0, 0}), kDamaged},
       {"bmp run of an index past the palette", rle8({1, 7, 0, 1}), kDamaged},
       {"bmp linked profile", v5(test::kBmpLinked, {}), kUnsupported},
-      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, test::MakeIccProfile("ProPhoto RGB")), kUnsupported},
-      {"bmp embedded sRGB", v5(test::kBmpEmbedded, test::MakeIccProfile("sRGB IEC61966-2.1")), kOk},
-      {"bmp vast", MakeBmp({.width = 100000, .height = 100000}), kTooLarge},
+      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, IccProfile("ProPhoto RGB")), kUnsupported},
+      {"bmp embedded sRGB", v5(test::kBmpEmbedded, IccProfile("sRGB IEC61966-2.1")), kOk},
       {"bmp no columns", MakeBmp({.width = 0, .height = 5}), kTooLarge},
       {"bmp negative width", MakeBmp({.width = -2}), kDamaged},
       {"bmp 7 bits", MakeBmp({.bpp = 7}), kDamaged},
@@ -154,7 +171,6 @@ std::vector<Verdict> GifVerdicts() {
        gif(4, 3, palette, {{.left = 1, .top = 1, .width = 2, .height = 2, .indices = {0, 1, 2, 3},
                             .transparent_index = 2}}),
        kOk, {0, 0, 0, 0, 0, 0xFFFF0000, 0xFF00FF00, 0, 0, 0, 0xFF090807, 0}},
-      {"gif two frames", gif(1, 1, palette, {{.indices = {0}}, {.indices = {1}}}), kUnsupported},
       {"gif index past the palette", gif(2, 1, {0, 0, 0, 9, 9, 9}, {{.width = 2, .indices = {1, 3}}}), kDamaged},
       {"gif frame outside the screen", gif(2, 2, palette, {{.left = 1, .width = 2, .indices = {0, 1}}}), kDamaged},
       {"gif without a palette", gif(1, 1, {}, {{.indices = {0}}}), kDamaged},
@@ -190,11 +206,11 @@ std::vector<Verdict> JpegVerdicts() {
   return {
       {"jpeg without its end", Cut(progressive, progressive.size() - 2), kDamaged},
       {"jpeg cut in the scans", Cut(progressive, progressive.size() / 2), kDamaged},
-      {"jpeg sRGB profile", WithSegment(baseline, 0xE2, icc_tag, test::MakeIccProfile("sRGB IEC61966-2.1")), kOk},
-      {"jpeg Adobe RGB profile", WithSegment(baseline, 0xE2, icc_tag, test::MakeIccProfile("Adobe RGB (1998)")),
+      {"jpeg sRGB profile", WithSegment(baseline, 0xE2, icc_tag, IccProfile("sRGB IEC61966-2.1")), kOk},
+      {"jpeg Adobe RGB profile", WithSegment(baseline, 0xE2, icc_tag, IccProfile("Adobe RGB (1998)")),
        kUnsupported},
-      {"jpeg upright", WithSegment(baseline, 0xE1, exif_tag, test::MakeExifTiff(1)), kOk},
-      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, test::MakeExifTiff(6)), kUnsupported},
+      {"jpeg upright", WithSegment(baseline, 0xE1, exif_tag, ExifTiff(1)), kOk},
+      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, ExifTiff(6)), kUnsupported},
       {"jpeg 12 bits", twelve_bits, kUnsupported},
       {"jpeg vast", vast, kTooLarge},
   };
@@ -204,7 +220,7 @@ std::vector<Verdict> TiffVerdicts() {
   const std::string source = std::string(test::kMagickSource) + " -alpha off";
   const auto tiff = [&](const std::string& options) { return test::Convert(source + " " + options, "TIFF:a.tif"); };
   const auto profiled = [&](const std::string& description) {
-    return test::Convert(source + " -profile ICC:a.icc", "TIFF:a.tif", {{"a.icc", test::MakeIccProfile(description)}});
+    return test::Convert(source + " -profile ICC:a.icc", "TIFF:a.tif", {{"a.icc", IccProfile(description)}});
   };
   // Strips come before the directory: damage in them leaves it readable.
   const Bytes lzw = tiff("-scale 800% -compress LZW");

@@ -15,10 +15,4 @@ inline void PutBe16(Bytes& b, uint32_t v) { b.push_back(uint8_t(v >> 8)); b.push
 inline void PutBe32(Bytes& b, uint32_t v) { PutBe16(b, v >> 16); PutBe16(b, v); }
 inline void PutText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
 
-// A minimal ICC profile: RGB data, a 'desc' tag with the given description.
-Bytes MakeIccProfile(const std::string& description);
-
-// A TIFF-structured EXIF block ("II") whose IFD0 holds one orientation entry.
-Bytes MakeExifTiff(uint16_t orientation);
-
 }  // namespace repng::test

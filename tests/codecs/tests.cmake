@@ -1,7 +1,6 @@
 find_package(ZLIB REQUIRED)
 
 add_library(repng_codecs_fixtures STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/fixture_bytes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/png_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gif_writer.cpp

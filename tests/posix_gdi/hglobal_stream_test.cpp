@@ -8,8 +8,6 @@
 
 namespace {
 
-using repng::posix::testing::LiveGlobalBlockCount;
-
 LARGE_INTEGER Offset(LONGLONG value) {
   LARGE_INTEGER offset{};
   offset.QuadPart = value;
@@ -22,41 +20,26 @@ ULONGLONG StreamSize(IStream* stream) {
   return stat.cbSize.QuadPart;
 }
 
-TEST(GlobalMemory, AFreedOrForeignHandleOnlyFails) {
-  const size_t live = LiveGlobalBlockCount();
-  const HGLOBAL block = GlobalAlloc(GMEM_FIXED, 16);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(GlobalSize(block), 16u);
-  EXPECT_EQ(GlobalFree(block), nullptr);
-  EXPECT_EQ(LiveGlobalBlockCount(), live);
-  EXPECT_EQ(GlobalFree(block), block);
-  EXPECT_EQ(GlobalSize(block), 0u);
-  int on_stack = 0;
-  EXPECT_EQ(GlobalFree(&on_stack), &on_stack);
-  EXPECT_EQ(GlobalAlloc(GMEM_FIXED, (SIZE_T{1} << 32) + 1), nullptr);
-}
-
-TEST(HGlobalStream, OverACallersBlockReadsItCannotGrowItAndLeavesIt) {
+TEST(HGlobalStream, OverACallersBlockItReadsButNeverGrowsOrFreesIt) {
   const HGLOBAL block = GlobalAlloc(GMEM_FIXED, 5);
   std::memcpy(block, "abcde", 5);
   IStream* stream = nullptr;
   ASSERT_EQ(CreateStreamOnHGlobal(block, FALSE, &stream), S_OK);
   EXPECT_EQ(StreamSize(stream), 5u);
   char out[8] = {};
-  ULONG read = 0;
+  ULONG read = 0, written = 1;
   EXPECT_EQ(stream->Read(out, 3, &read), S_OK);
   EXPECT_EQ(stream->Read(out + 3, 8, &read), S_OK);
   EXPECT_EQ(read, 2u);
   EXPECT_STREQ(out, "abcde");
-  ULONG written = 1;
   EXPECT_EQ(stream->Write("x", 1, &written), STG_E_MEDIUMFULL);
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(stream->Release(), 0u);
   EXPECT_EQ(GlobalFree(block), nullptr);
 }
 
-TEST(HGlobalStream, GrowableStreamWritesSeeksAndStopsBelowFourGiB) {
-  const size_t live = LiveGlobalBlockCount();
+TEST(HGlobalStream, AGrowableStreamGivesBackWhatWasWrittenAndStopsBelowFourGiB) {
+  const size_t live = repng::posix::testing::LiveGlobalBlockCount();
   IStream* stream = nullptr;
   // A new block that nothing would ever free is refused.
   EXPECT_EQ(CreateStreamOnHGlobal(nullptr, FALSE, &stream), E_INVALIDARG);
@@ -65,16 +48,10 @@ TEST(HGlobalStream, GrowableStreamWritesSeeksAndStopsBelowFourGiB) {
   std::vector<BYTE> data(10000), back(10000);
   for (size_t i = 0; i < data.size(); ++i) data[i] = BYTE(i * 7);
   ASSERT_EQ(stream->Write(data.data(), ULONG(data.size()), nullptr), S_OK);
-  EXPECT_EQ(StreamSize(stream), data.size());
-  ULARGE_INTEGER position{};
-  ASSERT_EQ(stream->Seek(Offset(-10), STREAM_SEEK_END, &position), S_OK);
-  EXPECT_EQ(position.QuadPart, data.size() - 10);
   EXPECT_EQ(stream->Seek(Offset(-1), STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
-  EXPECT_EQ(stream->Seek(Offset(0), 7, nullptr), STG_E_INVALIDFUNCTION);
   ASSERT_EQ(stream->Seek(Offset(0), STREAM_SEEK_SET, nullptr), S_OK);
   ASSERT_EQ(stream->Read(back.data(), ULONG(back.size()), nullptr), S_OK);
   EXPECT_EQ(back, data);
-
   ASSERT_EQ(stream->Seek(Offset(0xFFFFFFFFll), STREAM_SEEK_SET, nullptr), S_OK);
   EXPECT_EQ(stream->Write("a", 1, nullptr), STG_E_MEDIUMFULL);
   ULARGE_INTEGER huge{};
@@ -82,7 +59,7 @@ TEST(HGlobalStream, GrowableStreamWritesSeeksAndStopsBelowFourGiB) {
   EXPECT_EQ(stream->SetSize(huge), STG_E_MEDIUMFULL);
   EXPECT_EQ(StreamSize(stream), data.size());
   EXPECT_EQ(stream->Release(), 0u);
-  EXPECT_EQ(LiveGlobalBlockCount(), live);
+  EXPECT_EQ(repng::posix::testing::LiveGlobalBlockCount(), live);
 }
 
 }  // namespace
