@@ -9,7 +9,6 @@
 #include "imaging/gdiplus_startup.h"
 #include "imaging/memory_dc_cache.h"
 #include "imaging/pargb_rebuild.h"
-#include "platform/gdiplus/gdiplus_test_hooks.h"
 #include "platform/posix/gdi/gdi_test_hooks.h"
 
 namespace {
@@ -36,7 +35,6 @@ class PixelRead : public ::testing::Test {
   void TearDown() override {
     gdi::SetGetDIBitsRowLimit(std::nullopt);
     gdi::SetCreateCompatibleDCFails(false);
-    EXPECT_EQ(repng::gdiplus::testing::LiveImageCount(), live_images_);
     DeleteObject(section_);
   }
   Pixels Read(bool bottom_up) {
@@ -45,7 +43,6 @@ class PixelRead : public ::testing::Test {
   }
 
   HBITMAP section_ = repng::test::MakeDibSection(1, 3, {0x80402010, 2, 3});
-  size_t live_images_ = repng::gdiplus::testing::LiveImageCount();
 };
 
 TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {

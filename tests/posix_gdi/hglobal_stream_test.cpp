@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "platform/posix/gdi/global_memory_test_hooks.h"
@@ -18,24 +17,6 @@ ULONGLONG StreamSize(IStream* stream) {
   STATSTG stat{};
   EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
   return stat.cbSize.QuadPart;
-}
-
-TEST(HGlobalStream, OverACallersBlockItReadsButNeverGrowsOrFreesIt) {
-  const HGLOBAL block = GlobalAlloc(GMEM_FIXED, 5);
-  std::memcpy(block, "abcde", 5);
-  IStream* stream = nullptr;
-  ASSERT_EQ(CreateStreamOnHGlobal(block, FALSE, &stream), S_OK);
-  EXPECT_EQ(StreamSize(stream), 5u);
-  char out[8] = {};
-  ULONG read = 0, written = 1;
-  EXPECT_EQ(stream->Read(out, 3, &read), S_OK);
-  EXPECT_EQ(stream->Read(out + 3, 8, &read), S_OK);
-  EXPECT_EQ(read, 2u);
-  EXPECT_STREQ(out, "abcde");
-  EXPECT_EQ(stream->Write("x", 1, &written), STG_E_MEDIUMFULL);
-  EXPECT_EQ(written, 0u);
-  EXPECT_EQ(stream->Release(), 0u);
-  EXPECT_EQ(GlobalFree(block), nullptr);
 }
 
 TEST(HGlobalStream, AGrowableStreamGivesBackWhatWasWrittenAndStopsBelowFourGiB) {
