@@ -46,21 +46,11 @@ void AppendGifFrame(Bytes& gif, const GifFrame& frame) {
   gif.push_back(0x2C);
   for (const uint16_t field : {frame.left, frame.top, frame.width, frame.height}) PutLe16(gif, field);
   const uint8_t local = frame.local_palette.empty() ? 0 : uint8_t(0x80 | SizeField(frame.local_palette.size()));
-  gif.push_back(uint8_t(local | (frame.interlaced ? 0x40 : 0)));
+  gif.push_back(local);
   gif.insert(gif.end(), frame.local_palette.begin(), frame.local_palette.end());
 
-  std::vector<uint8_t> stream_order = frame.indices;
-  if (frame.interlaced) {
-    stream_order.clear();
-    static constexpr size_t kPasses[4][2] = {{0, 8}, {4, 8}, {2, 4}, {1, 2}};
-    for (const auto& [first, step] : kPasses)
-      for (size_t y = first; y < frame.height; y += step) {
-        const auto row = frame.indices.begin() + long(y * frame.width);
-        stream_order.insert(stream_order.end(), row, row + frame.width);
-      }
-  }
   gif.push_back(8);
-  const Bytes lzw = LiteralLzw(stream_order);
+  const Bytes lzw = LiteralLzw(frame.indices);
   for (size_t at = 0; at < lzw.size(); at += 255) {
     const size_t n = std::min<size_t>(255, lzw.size() - at);
     gif.push_back(uint8_t(n));

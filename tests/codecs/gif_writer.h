@@ -8,7 +8,6 @@ namespace repng::test {
 
 struct GifFrame {
   uint16_t left = 0, top = 0, width = 1, height = 1;
-  bool interlaced = false;
   Bytes local_palette;  // RGB triples, 2^n of them; empty: use the global one
   std::vector<uint8_t> indices;  // display order, row by row
   int transparent_index = -1;    // written as a graphic control extension

@@ -7,30 +7,29 @@
 namespace repng::test {
 namespace {
 
-// Filter type 0 rows of the pixels at x0 + k dx, y0 + k dy (one interlace
-// pass, or the whole picture), samples packed high bits first.
-void AppendRows(const PngSpec& spec, uint32_t x0, uint32_t y0, uint32_t dx, uint32_t dy, Bytes& raw) {
+// Filter type 0 rows, samples packed high bits first.
+Bytes RawRows(const PngSpec& spec) {
   const uint32_t channels = spec.color_type == 2 ? 3 : spec.color_type == 4 ? 2 : spec.color_type == 6 ? 4 : 1;
-  for (uint32_t y = y0; y < spec.height && x0 < spec.width; y += dy) {
+  Bytes raw;
+  for (uint32_t y = 0; y < spec.height; ++y) {
     raw.push_back(0);
     uint32_t bits = 0, count = 0;
-    for (uint32_t x = x0; x < spec.width; x += dx) {
-      for (uint32_t c = 0; c < channels; ++c) {
-        const uint32_t sample = spec.samples[(size_t(y) * spec.width + x) * channels + c];
-        if (spec.bit_depth == 16) {
-          PutBe16(raw, sample);
-          continue;
-        }
-        bits = bits << spec.bit_depth | sample;
-        count += spec.bit_depth;
-        if (count == 8) {
-          raw.push_back(uint8_t(bits));
-          bits = count = 0;
-        }
+    for (uint32_t x = 0; x < spec.width * channels; ++x) {
+      const uint32_t sample = spec.samples[size_t(y) * spec.width * channels + x];
+      if (spec.bit_depth == 16) {
+        PutBe16(raw, sample);
+        continue;
+      }
+      bits = bits << spec.bit_depth | sample;
+      count += spec.bit_depth;
+      if (count == 8) {
+        raw.push_back(uint8_t(bits));
+        bits = count = 0;
       }
     }
     if (count > 0) raw.push_back(uint8_t(bits << (8 - count)));
   }
+  return raw;
 }
 
 }  // namespace
@@ -56,19 +55,11 @@ Bytes MakePng(const PngSpec& spec) {
   Bytes ihdr;
   PutBe32(ihdr, spec.width);
   PutBe32(ihdr, spec.height);
-  ihdr.insert(ihdr.end(), {spec.bit_depth, spec.color_type, 0, 0, uint8_t(spec.interlaced)});
+  ihdr.insert(ihdr.end(), {spec.bit_depth, spec.color_type, 0, 0, 0});
   Bytes png = AppendChunk({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, "IHDR", ihdr);
   for (const auto& [type, data] : spec.before_idat) png = AppendChunk(png, type, data);
   if (!spec.palette.empty()) png = AppendChunk(png, "PLTE", spec.palette);
-  Bytes raw;
-  if (spec.interlaced) {
-    static constexpr uint32_t kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                               {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-    for (const auto& p : kPasses) AppendRows(spec, p[0], p[1], p[2], p[3], raw);
-  } else {
-    AppendRows(spec, 0, 0, 1, 1, raw);
-  }
-  png = AppendChunk(png, "IDAT", ZlibCompress(raw));
+  png = AppendChunk(png, "IDAT", ZlibCompress(RawRows(spec)));
   for (const auto& [type, data] : spec.after_idat) png = AppendChunk(png, type, data);
   return AppendChunk(png, "IEND", {});
 }

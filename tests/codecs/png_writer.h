@@ -14,7 +14,6 @@ struct PngSpec {
   uint32_t height = 1;
   uint8_t bit_depth = 8;
   uint8_t color_type = 6;
-  bool interlaced = false;
   // Samples row by row (palette indices for colour type 3), each < 2^depth.
   std::vector<uint16_t> samples;
   // Extra chunks as (type, data), before PLTE/IDAT and after IDAT.
