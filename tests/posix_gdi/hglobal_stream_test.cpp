@@ -1,3 +1,5 @@
+// The growable stream the encoder saves into: what is written comes back,
+// a block nothing would free is refused, and it stops below 4 GiB.
 #include <gtest/gtest.h>
 
 #include <vector>

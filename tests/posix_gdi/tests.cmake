@@ -1,7 +1,3 @@
 if(NOT WIN32)
-  repng_gtest(posix_gdi_tests
-    SOURCES
-      ${CMAKE_CURRENT_LIST_DIR}/hglobal_stream_test.cpp
-      ${CMAKE_CURRENT_LIST_DIR}/gdi_objects_test.cpp
-    LIBS repng_posix_gdi)
+  repng_gtest(posix_gdi_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/hglobal_stream_test.cpp LIBS repng_posix_gdi)
 endif()
