@@ -53,7 +53,7 @@ std::string ReadBytes(const std::string& path) {
 
 void MakeSparseFile(const std::string& path, off_t size, char last) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file.seekp(size - 1).put(last).flush()) throw std::runtime_error("cannot make sparse " + path);
+  if (size > 0 && !file.seekp(size - 1).put(last).flush()) throw std::runtime_error("cannot make sparse " + path);
 }
 
 // The child reports whether it opened the file with one byte, then holds it

@@ -58,6 +58,7 @@ struct Report {
   std::vector<std::string> foreign_lines;  // none of the program's lines about the batch's names
   size_t finished = 0;                     // lines that end a file's report
   size_t rewritten = 0;
+  size_t write_failed = 0;
   bool crashed = false;
 };
 Report ReadReport(const Batch& batch);

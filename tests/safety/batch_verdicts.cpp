@@ -24,9 +24,10 @@ const std::string kNewSize = "\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA";        
 const std::string kCrash = "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!";
 const std::string kPause = "\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n";
 
-// 1: the name; 2: present when the file was rewritten.
-const std::regex kFileLine("(.+?)(?:" + kNotImage + "|" + kOldSize + kSize + "(?:" + kNotProcessed + "|" +
-                           kWriteFailed + "|(" + kNewSize + ")" + kSize + "\xA1\xA3))\r\n");
+// 1: the name; 2: present when the write failed; 3: when the file was
+// rewritten.
+const std::regex kFileLine("(.+?)(?:" + kNotImage + "|" + kOldSize + kSize + "(?:" + kNotProcessed + "|(" +
+                           kWriteFailed + ")|(" + kNewSize + ")" + kSize + "\xA1\xA3))\r\n");
 // The crash message, alone or after the head of a file's line (1: its name).
 const std::regex kCrashLine("(?:(.+?)" + kOldSize + kSize + ")?" + kCrash + "\r\n");
 
@@ -66,7 +67,8 @@ Report ReadReport(const Batch& batch) {
     std::smatch match;
     if (std::regex_match(line, match, kFileLine) && names.count(match[1]) != 0) {
       ++report.finished;
-      report.rewritten += match[2].matched ? 1 : 0;
+      report.write_failed += match[2].matched ? 1 : 0;
+      report.rewritten += match[3].matched ? 1 : 0;
     } else if (std::regex_match(line, match, kCrashLine) && (!match[1].matched || names.count(match[1]) != 0)) {
       report.crashed = true;
     } else if (line != kPause) {

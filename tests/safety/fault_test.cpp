@@ -1,19 +1,15 @@
-// Faults injected into a batch: at each step of the overwrite, and as an
-// allocation failure at each allocation in turn. The old file stays as it
-// was, or becomes a complete PNG of the same picture, and nothing new is
-// left in the folder.
-#include <fcntl.h>
+// Faults injected into a batch of the program's test build: at each step of
+// the overwrite, and as an allocation failure at each allocation in turn.
+// The old file stays as it was, or becomes a complete PNG of the same
+// picture, and nothing new is left in the folder.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
-#include "app/driver/process_path_list.h"
 #include "platform/posix/kernel32/file_test_hooks.h"
-#include "platform/posix/nls/path_bytes.h"
 #include "safety/batch_support.h"
 
 namespace repng::safety {
@@ -21,27 +17,12 @@ namespace {
 
 using posix::testing::FileFault;
 
-// "，写入失败，文件未改动。"
-const std::string kWriteFailed =
-    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3";
-
-// The batch on photo.bmp in the folder, in a child process that the fault
-// and the choice of new files do not outlive; its standard output.
-std::string RunWithFault(const ScratchFolder& folder, FileFault fault, bool unnamed, const std::string& log) {
-  const int status = testing::RunInChild([&] {
-    posix::testing::SetUnnamedFilesAllowed(unnamed);
-    posix::testing::InjectFileFault(fault);
-    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || chdir(folder.Folder().c_str()) != 0) return 2;
-    std::u16string arguments[] = {u"repng", u"photo.bmp"};
-    WCHAR* argv[] = {arguments[0].data(), arguments[1].data(), nullptr};
-    ProcessPathList(2, argv);
-    std::cout.flush();
-    std::fflush(stdout);
-    return 0;
-  });
-  EXPECT_EQ(status, 0);
-  return testing::ReadBytes(log);
+// The batch with these "NAME" = "value" pairs in its environment.
+int RunWithFaults(const Batch& batch, const std::vector<std::pair<const char*, std::string>>& faults) {
+  for (const auto& [name, value] : faults) setenv(name, value.c_str(), 1);
+  const int status = WaitForBatch(StartBatch(batch));
+  for (const auto& [name, value] : faults) unsetenv(name);
+  return status;
 }
 
 TEST(FaultTest, EachStepOfTheOverwriteFailsWithTheOldFileIntact) {
@@ -68,9 +49,14 @@ TEST(FaultTest, EachStepOfTheOverwriteFailsWithTheOldFileIntact) {
           ASSERT_EQ(link(folder.PathOf("photo.bmp").c_str(), folder.PathOf("other.bmp").c_str()), 0);
         }
         const FolderExpectation expectation = Snapshot(folder.Folder());
+        const Batch batch{REPNG_FAULTY_PROGRAM, folder.Folder(), {"photo.bmp"}, logs.PathOf("run")};
+        std::vector<std::pair<const char*, std::string>> faults = {{"REPNG_FILE_FAULT", std::to_string(int(fault))}};
+        if (!unnamed) faults.push_back({"REPNG_NAMED_NEW_FILES", "1"});
 
-        const std::string output = RunWithFault(folder, fault, unnamed, logs.PathOf("out"));
-        EXPECT_TRUE(output.starts_with("photo.bmp") && output.find(kWriteFailed) != std::string::npos) << output;
+        EXPECT_EQ(RunWithFaults(batch, faults), 0);
+        const Report report = ReadReport(batch);
+        EXPECT_EQ(report.write_failed, 1u);
+        EXPECT_EQ(report.foreign_lines, std::vector<std::string>{});
         const FolderVerdict verdict = CheckFolder(folder.Folder(), expectation, tally);
         EXPECT_EQ(verdict.problems, std::vector<std::string>{});
         EXPECT_EQ(verdict.rewritten, 0u);
@@ -100,8 +86,8 @@ TEST(FaultTest, EachAllocationOfABatchFailsInTurn) {
   ScratchFolder folder;
   const ScratchFolder logs;
   FillFolder(folder, files);
-  const Batch batch = BatchOnFolder(REPNG_FAILING_ALLOCATIONS_PROGRAM, folder, logs);
-  ASSERT_EQ(WaitForBatch(StartBatch(batch)), 0);
+  const Batch batch = BatchOnFolder(REPNG_FAULTY_PROGRAM, folder, logs);
+  ASSERT_EQ(RunWithFaults(batch, {}), 0);
   const auto [sites, failed] = CountedOf(batch);
   ASSERT_EQ(failed, 0);
   // More allocations than this in a batch of five small files is a fault of
@@ -124,8 +110,7 @@ TEST(FaultTest, EachAllocationOfABatchFailsInTurn) {
     SCOPED_TRACE("allocation " + std::to_string(site));
     FillFolder(folder, files);
     const FolderExpectation expectation = Snapshot(folder.Folder());
-    setenv("REPNG_FAIL_ALLOCATION", std::to_string(site).c_str(), 1);
-    EXPECT_EQ(WaitForBatch(StartBatch(batch)), 0);
+    EXPECT_EQ(RunWithFaults(batch, {{"REPNG_FAIL_ALLOCATION", std::to_string(site)}}), 0);
     const Report report = ReadReport(batch);
     EXPECT_EQ(report.foreign_lines, std::vector<std::string>{});
     EXPECT_TRUE(report.crashed || report.finished == files.size());
@@ -133,7 +118,6 @@ TEST(FaultTest, EachAllocationOfABatchFailsInTurn) {
     tally.inputs += files.size();
     tally.faults += CountedOf(batch).second == 1 ? 1 : 0;
   }
-  unsetenv("REPNG_FAIL_ALLOCATION");
   RecordTally("allocation faults", tally);
 }
 

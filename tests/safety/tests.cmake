@@ -8,25 +8,25 @@ if(NOT WIN32 AND TARGET repng_codecs_fixtures)
   target_compile_options(repng_safety_support PRIVATE ${REPNG_WARNINGS} -Wno-missing-field-initializers)
   target_link_libraries(repng_safety_support PUBLIC repng_file_test_support repng_codecs repng_codecs_fixtures)
 
-  # The program itself, whose Nth allocation in the batch fails on request.
-  add_executable(repng_failing_allocations
+  # The program itself, with allocation and file faults on request.
+  add_executable(repng_with_faults
     ${PROJECT_SOURCE_DIR}/src/app/entry.cpp
     ${PROJECT_SOURCE_DIR}/src/platform/posix/entry/posix_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/failing_allocator.cpp)
-  target_include_directories(repng_failing_allocations PRIVATE ${PROJECT_SOURCE_DIR}/src)
-  target_compile_options(repng_failing_allocations PRIVATE ${REPNG_WARNINGS})
-  target_link_libraries(repng_failing_allocations PRIVATE repng_driver repng_imaging)
-  target_link_options(repng_failing_allocations PRIVATE -Wl,--wrap=_Z15ProcessPathListiPPDs)
+    ${CMAKE_CURRENT_LIST_DIR}/fault_injecting_entry.cpp)
+  target_include_directories(repng_with_faults PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(repng_with_faults PRIVATE ${REPNG_WARNINGS})
+  target_link_libraries(repng_with_faults PRIVATE repng_driver repng_imaging)
+  target_link_options(repng_with_faults PRIVATE -Wl,--wrap=_Z15ProcessPathListiPPDs)
 
   repng_gtest(safety_tests
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/fault_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/timing_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/scale_test.cpp
-    LIBS repng_safety_support repng_driver repng_imaging PNG::PNG)
+    LIBS repng_safety_support PNG::PNG)
   target_compile_options(safety_tests PRIVATE -Wno-missing-field-initializers)
   target_compile_definitions(safety_tests PRIVATE
     REPNG_PROGRAM="$<TARGET_FILE:repng>"
-    REPNG_FAILING_ALLOCATIONS_PROGRAM="$<TARGET_FILE:repng_failing_allocations>")
-  add_dependencies(safety_tests repng repng_failing_allocations)
+    REPNG_FAULTY_PROGRAM="$<TARGET_FILE:repng_with_faults>")
+  add_dependencies(safety_tests repng repng_with_faults)
 endif()
