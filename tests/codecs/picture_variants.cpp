@@ -10,8 +10,9 @@
 namespace repng::test {
 namespace {
 
-// A 5 x 3 picture whose samples walk through the range of the type and depth.
-PngSpec PngWalk(uint8_t color_type, uint8_t depth) {
+// A 5 x 3 picture whose samples walk through the range of the type and
+// depth, with a tRNS chunk when one is given.
+Bytes PngWalk(uint8_t color_type, uint8_t depth, Bytes trns = {}) {
   PngSpec spec{.width = 5, .height = 3, .bit_depth = depth, .color_type = color_type};
   const uint32_t channels = color_type == 2 ? 3 : color_type == 4 ? 2 : color_type == 6 ? 4 : 1;
   const uint32_t limit = color_type == 3 ? std::min(4u, 1u << depth) : 1u << depth;
@@ -20,24 +21,18 @@ PngSpec PngWalk(uint8_t color_type, uint8_t depth) {
     spec.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90, 200, 210, 220};
     spec.palette.resize(3 * limit);
   }
-  return spec;
+  if (!trns.empty()) spec.before_idat = {{"tRNS", std::move(trns)}};
+  return MakePng(spec);
 }
 
 void AddPngVariants(std::vector<PictureVariant>& out) {
   const std::pair<uint8_t, uint8_t> kinds[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {2, 8}, {3, 1},
                                                {3, 2}, {3, 4}, {3, 8}, {4, 8}, {6, 8}};
   for (const auto& [type, depth] : kinds)
-    out.push_back({"png", "type" + std::to_string(type) + "_depth" + std::to_string(depth), MakePng(PngWalk(type, depth))});
-  const struct {
-    const char* name;
-    uint8_t type;
-    Bytes trns;
-  } transparencies[] = {{"palette_trns", 3, {0, 128}}, {"gray_trns", 0, {0, 3}}, {"rgb_trns", 2, {0, 3, 0, 10, 0, 17}}};
-  for (const auto& [name, type, trns] : transparencies) {
-    PngSpec spec = PngWalk(type, 8);
-    spec.before_idat = {{"tRNS", trns}};
-    out.push_back({"png", name, MakePng(spec)});
-  }
+    out.push_back({"png", "type" + std::to_string(type) + "_depth" + std::to_string(depth), PngWalk(type, depth)});
+  out.push_back({"png", "palette_trns", PngWalk(3, 8, {0, 128})});
+  out.push_back({"png", "gray_trns", PngWalk(0, 8, {0, 3})});
+  out.push_back({"png", "rgb_trns", PngWalk(2, 8, {0, 3, 0, 10, 0, 17})});
 }
 
 // What convert cannot write: RLE4, top-down rows, a core header with a
