@@ -20,19 +20,16 @@ struct FakeBitmap {
 };
 std::map<HBITMAP, FakeBitmap> g_bitmaps;
 
-void ReportBitmapsLeftAtExit() {
-  if (const std::size_t left = repng::posix::testing::LiveGdiObjectCount(); left > 0) {
-    std::printf("%zu bitmaps never deleted\n", left);
-  }
-}
-
 HBITMAP NewBitmap(FakeBitmap fake) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof info.bmiHeader, 1, 1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   const HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   // After the first bitmap, so the check runs while the stand-in still exists.
-  static const int registered = std::atexit(ReportBitmapsLeftAtExit);
+  static const int registered = std::atexit([] {
+    const std::size_t left = repng::posix::testing::LiveGdiObjectCount();
+    if (left > 0) std::printf("%zu bitmaps never deleted\n", left);
+  });
   (void)registered;
   g_bitmaps[bitmap] = std::move(fake);
   return bitmap;
