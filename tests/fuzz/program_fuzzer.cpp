@@ -1,7 +1,7 @@
-// libFuzzer targets through the program's own calls: REPNG_FUZZ_LOAD feeds
-// file bytes to LoadImageToHBitmap; REPNG_FUZZ_ROUND_TRIP encodes a small
-// bitmap made from the bytes with EncodeHBitmapToPng and decodes it back.
-// A broken contract is printed and stops the fuzzer.
+// libFuzzer targets through the program's own calls, REPNG_FUZZ_CHECK names
+// the check: CheckLoad feeds file bytes to LoadImageToHBitmap; CheckRoundTrip
+// encodes a small bitmap made from the bytes with EncodeHBitmapToPng and
+// decodes it back. A broken contract is printed and stops the fuzzer.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +29,7 @@ size_t LivePlatformObjects() {
   return objects;
 }
 
-BITMAPINFO TopDown32(uint32_t width, uint32_t height, bool bottom_up = false) {
+BITMAPINFO Info32(uint32_t width, uint32_t height, bool bottom_up) {
   BITMAPINFO info{};
   info.bmiHeader = {.biSize = sizeof(BITMAPINFOHEADER), .biWidth = LONG(width),
                     .biHeight = bottom_up ? LONG(height) : -LONG(height), .biPlanes = 1, .biBitCount = 32,
@@ -45,11 +45,11 @@ BITMAPINFO TopDown32(uint32_t width, uint32_t height, bool bottom_up = false) {
   const HBITMAP handle = LoadImageToHBitmap(data, UINT(size));
   if (handle == nullptr) return decoded == codecs::DecodeResult::kOk ? "the load refuses what the decoder takes" : "";
   std::string failure;
-  if (decoded != codecs::DecodeResult::kOk) {
-    // Memory may run out on one attempt and not the other.
-    if (decoded != codecs::DecodeResult::kOutOfMemory) failure = "the load takes what the decoder refuses";
-  } else {
-    BITMAPINFO request = TopDown32(expected.width, expected.height);
+  // Memory may run out on one attempt and not the other.
+  if (decoded != codecs::DecodeResult::kOk && decoded != codecs::DecodeResult::kOutOfMemory)
+    failure = "the load takes what the decoder refuses";
+  if (decoded == codecs::DecodeResult::kOk) {
+    BITMAPINFO request = Info32(expected.width, expected.height, false);
     std::vector<uint32_t> pixels(expected.argb.size());
     const HDC context = CreateCompatibleDC(nullptr);
     const int rows = GetDIBits(context, handle, 0, expected.height, pixels.data(), &request, DIB_RGB_COLORS);
@@ -66,65 +66,59 @@ BITMAPINFO TopDown32(uint32_t width, uint32_t height, bool bottom_up = false) {
   return failure;
 }
 
-// The bitmap's layout: width byte, height byte, shape byte, then the
-// palette when the shape asks for one (4 bytes an entry) and the pixels (4
-// bytes each, or 1 or 2 index bytes). Missing bytes read as 0. Shape bits
-// 0-1 alpha (any, opaque, 0 or 255, edge levels), bit 2 gray, bits 3-4 gray
-// depth (8, 1, 2, 4), bits 5-7 palette size, so that every reduction of the
-// encoder is reached; width bit 7 asks for bottom-up rows.
-class SyntheticBitmap {
- public:
-  SyntheticBitmap(const uint8_t* data, size_t size) : data_(data), size_(size) {
-    const uint32_t width_byte = Next();
-    width = 1 + width_byte % 32;
-    height = 1 + Next() % 32;
-    bottom_up = (width_byte & 0x80) != 0;
-    const uint32_t shape = Next();
-    alpha_kind_ = shape & 3;
-    constexpr uint32_t kGrayBits[] = {8, 1, 2, 4};
-    constexpr uint32_t kPaletteSizes[] = {0, 1, 2, 4, 16, 255, 256, 257};
-    gray_bits_ = (shape & 4) == 0 ? 0 : kGrayBits[(shape >> 3) & 3];
-    std::vector<uint32_t> palette(kPaletteSizes[shape >> 5]);
-    for (uint32_t& entry : palette) entry = NextPixel();
-    for (size_t i = 0; i < size_t{width} * height; ++i) {
-      const uint32_t index = palette.size() > 256 ? Next() << 8 | Next() : Next();
-      pixels.push_back(palette.empty() ? NextPixel() : palette[index % palette.size()]);
-    }
-  }
-  uint32_t width, height;
-  bool bottom_up;
+struct Bitmap {
+  uint32_t width = 0, height = 0;
+  bool bottom_up = false;
   std::vector<uint32_t> pixels;  // top-down, valid premultiplied
+};
 
- private:
-  uint32_t Next() { return offset_ < size_ ? data_[offset_++] : 0; }
-  uint32_t NextPixel() {
-    const uint32_t byte = Next();
-    constexpr uint32_t kEdgeLevels[] = {0, 1, 254, 255};
-    const uint32_t alpha = alpha_kind_ == 0   ? byte
-                           : alpha_kind_ == 1 ? 255
-                           : alpha_kind_ == 2 ? (byte & 1) * 255
-                                              : kEdgeLevels[byte & 3];
-    if (gray_bits_ != 0) {
+// The bytes: width byte, height byte, shape byte, then the palette when the
+// shape asks for one (4 bytes an entry) and the pixels (4 bytes each, or 1
+// or 2 index bytes); missing bytes read as 0. Shape bits 0-1 alpha (any,
+// opaque, 0 or 255, edge levels), bit 2 gray, bits 3-4 gray depth (8, 1, 2,
+// 4), bits 5-7 palette size, so that every reduction of the encoder is
+// reached; width bit 7 asks for bottom-up rows.
+Bitmap SyntheticBitmap(const uint8_t* data, size_t size) {
+  size_t offset = 0;
+  const auto next = [&]() -> uint32_t { return offset < size ? data[offset++] : 0; };
+  Bitmap bitmap;
+  const uint32_t width_byte = next();
+  bitmap.width = 1 + width_byte % 32;
+  bitmap.height = 1 + next() % 32;
+  bitmap.bottom_up = (width_byte & 0x80) != 0;
+  const uint32_t shape = next();
+  constexpr uint32_t kGrayBits[] = {8, 1, 2, 4};
+  constexpr uint32_t kPaletteSizes[] = {0, 1, 2, 4, 16, 255, 256, 257};
+  constexpr uint32_t kEdgeLevels[] = {0, 1, 254, 255};
+  const uint32_t gray_bits = (shape & 4) == 0 ? 0 : kGrayBits[(shape >> 3) & 3];
+  const auto next_pixel = [&]() -> uint32_t {
+    const uint32_t byte = next();
+    const uint32_t kind = shape & 3;
+    const uint32_t alpha = kind == 0 ? byte : kind == 1 ? 255 : kind == 2 ? (byte & 1) * 255 : kEdgeLevels[byte & 3];
+    if (gray_bits != 0) {
       // A straight gray at the depth, so that opaque pictures can shrink to it.
-      const uint32_t levels = (1u << gray_bits_) - 1;
-      const uint32_t gray = pixel::PremultiplyChannel(Next() % (levels + 1) * (255 / levels), alpha);
+      const uint32_t levels = (1u << gray_bits) - 1;
+      const uint32_t gray = pixel::PremultiplyChannel(next() % (levels + 1) * (255 / levels), alpha);
       return alpha << 24 | gray << 16 | gray << 8 | gray;
     }
     // Every channel up to alpha reaches every valid premultiplied pixel.
-    uint32_t pixel = alpha << 24;
-    for (const int shift : {16, 8, 0}) pixel |= (Next() % (alpha + 1)) << shift;
-    return pixel;
+    uint32_t argb = alpha << 24;
+    for (const int shift : {16, 8, 0}) argb |= (next() % (alpha + 1)) << shift;
+    return argb;
+  };
+  std::vector<uint32_t> palette(kPaletteSizes[shape >> 5]);
+  for (uint32_t& entry : palette) entry = next_pixel();
+  for (size_t i = 0; i < size_t{bitmap.width} * bitmap.height; ++i) {
+    const uint32_t index = palette.size() > 256 ? next() << 8 | next() : next();
+    bitmap.pixels.push_back(palette.empty() ? next_pixel() : palette[index % palette.size()]);
   }
-  const uint8_t* data_;
-  size_t size_;
-  size_t offset_ = 0;
-  uint32_t alpha_kind_, gray_bits_;
-};
+  return bitmap;
+}
 
 // The PNG decodes to the same premultiplied pixels.
 [[maybe_unused]] std::string CheckRoundTrip(const uint8_t* data, size_t size) {
-  const SyntheticBitmap bitmap(data, size);
-  const BITMAPINFO request = TopDown32(bitmap.width, bitmap.height, bitmap.bottom_up);
+  const Bitmap bitmap = SyntheticBitmap(data, size);
+  const BITMAPINFO request = Info32(bitmap.width, bitmap.height, bitmap.bottom_up);
   void* bits = nullptr;
   const HBITMAP section = CreateDIBSection(nullptr, &request, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (section == nullptr) return "CreateDIBSection failed";

@@ -23,8 +23,9 @@ cmake --build "$build" -j2 --target "${targets[@]/#/fuzz_}" >/dev/null
 mkdir -p "$build/fuzz-crashes" "$build/fuzz-logs"
 
 # Seeds: small pictures in the formats' common variants (seed_recipes.txt),
-# made with ImageMagick, each also under image/ for the whole-file targets; for the
-# round trip, bitmaps of every shape (see program_fuzzer.cpp) over noise.
+# made with ImageMagick, each also under image/ for the whole-file targets;
+# for the round trip, bitmaps of every shape (see program_fuzzer.cpp) over
+# noise.
 seeds=$build/fuzz-seeds
 rm -rf "$seeds"
 mkdir -p "$seeds/image" "$seeds/roundtrip"
@@ -35,37 +36,30 @@ while read -r format name options; do
   cp "$seeds/$format/$name" "$seeds/image/${format}_$name"
 done < <(grep -v "^#" "$root/tests/fuzz/seed_recipes.txt")
 for shape in 0 1 2 3 4 5 13 21 29 33 66 99 128 133 193 225; do
-  { printf "\\$(printf %o $((shape * 37 % 256)))\\$(printf %o $((shape % 17)))\\$(printf %o "$shape")"
-    LC_ALL=C awk -v seed="$shape" 'BEGIN { srand(seed); for (i = 0; i < 6000; ++i) printf "%c", int(rand() * 256) }'
-  } >"$seeds/roundtrip/shape_$shape"
+  printf "\\$(printf %o $((shape * 37 % 256)))\\$(printf %o $((shape % 17)))\\$(printf %o "$shape")" |
+    cat - <(head -c 6000 /dev/urandom) >"$seeds/roundtrip/shape_$shape"
 done
 
-# A crash found at once would otherwise restart the target without end.
-max_restarts=20
 summary=()
-status=0
 for target in "${targets[@]}"; do
-  corpus=$build/fuzz-corpus/$target
-  mkdir -p "$corpus"
-  inputs=(); options=()
+  inputs=("$seeds/$target" "$root/tests/fuzz/regressions")
+  options=(-dict="$root/tests/fuzz/decoders.dict" -max_len=65536)
   case $target in
     roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=8192) ;;
-    load) inputs=("$seeds/image" "$root/tests/fuzz/regressions") ;;
-    *) inputs=("$seeds/$target" "$root/tests/fuzz/regressions") ;;
+    load) inputs[0]=$seeds/image ;;
   esac
-  [ "$target" = roundtrip ] || options=(-dict="$root/tests/fuzz/decoders.dict" -max_len=65536)
+  mkdir -p "$build/fuzz-corpus/$target"
   echo "== fuzz_$target for ${seconds}s"
   executed=0; crashes=0; start=$SECONDS
-  while left=$((seconds - (SECONDS - start))); [ "$left" -gt 0 ] && [ "$crashes" -lt "$max_restarts" ]; do
+  # At most 20 restarts: a crash found at once would otherwise restart the
+  # target without end.
+  while left=$((seconds - (SECONDS - start))); [ "$left" -gt 0 ] && [ "$crashes" -lt 20 ]; do
     log=$build/fuzz-logs/$target.log
     # Fuzzing builds cap pictures at 4 Mpixels; the limits leave room for the libraries.
-    if "$build/tests/fuzz/fuzz_$target" "$corpus" "${inputs[@]}" "${options[@]}" \
-         -max_total_time="$left" -rss_limit_mb=4096 -malloc_limit_mb=2048 -timeout=20 \
-         -print_final_stats=1 -artifact_prefix="$build/fuzz-crashes/$target-" >"$log" 2>&1; then
-      failed=0
-    else
-      failed=1
-    fi
+    failed=0
+    "$build/tests/fuzz/fuzz_$target" "$build/fuzz-corpus/$target" "${inputs[@]}" "${options[@]}" \
+      -max_total_time="$left" -rss_limit_mb=4096 -malloc_limit_mb=2048 -timeout=20 \
+      -print_final_stats=1 -artifact_prefix="$build/fuzz-crashes/$target-" >"$log" 2>&1 || failed=1
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     executed=$((executed + ${runs:-0}))
     [ "$failed" = 1 ] || break
@@ -73,10 +67,9 @@ for target in "${targets[@]}"; do
     cp "$log" "$build/fuzz-crashes/$target-$crashes.log"
     grep -E '^(==[0-9]+==ERROR|SUMMARY|artifact_prefix|.*runtime error)' "$log" | head -n 5 || true
   done
-  [ "$crashes" = 0 ] || status=1
   summary+=("fuzz_$target: $executed inputs, $crashes crashes")
   echo "${summary[-1]}"
 done
 echo "== summary"
 printf '%s\n' "${summary[@]}"
-exit $status
+! printf '%s\n' "${summary[@]}" | grep -qv ' 0 crashes$'
