@@ -82,12 +82,9 @@ struct Tally {
 };
 void RecordTally(const std::string& part, const Tally& tally);
 
-struct FolderVerdict {
-  size_t rewritten = 0;
-  std::vector<std::string> problems;  // "<name>: lost", ": damaged" or ": stray"
-};
-// Counted into the tally.
-FolderVerdict CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally);
+// What is wrong with the folder: "<name>: lost", ": damaged" or ": stray";
+// counted into the tally.
+std::vector<std::string> CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally);
 // A complete PNG with the same premultiplied pixels as the original picture.
 bool IsPngOf(const std::string& original, const std::string& candidate);
 

@@ -85,27 +85,24 @@ FolderExpectation Snapshot(const std::string& folder) {
   return expectation;
 }
 
-FolderVerdict CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally) {
-  FolderVerdict verdict;
+std::vector<std::string> CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally) {
+  std::vector<std::string> problems;
   for (const auto& [name, expected] : expectation) {
     const auto& versions = expected.versions;
     const std::filesystem::path path = std::filesystem::path(folder) / name;
     if (!std::filesystem::exists(path)) {
-      if (!expected.may_vanish) verdict.problems.push_back(name + ": lost");
-      continue;
+      if (!expected.may_vanish) problems.push_back(name + ": lost");
+    } else if (const std::string now = testing::ReadBytes(path);
+               std::find(versions.begin(), versions.end(), now) == versions.end() &&
+               std::none_of(versions.begin(), versions.end(), [&](const std::string& v) { return IsPngOf(v, now); })) {
+      problems.push_back(name + ": damaged");
     }
-    const std::string now = testing::ReadBytes(path);
-    if (std::find(versions.begin(), versions.end(), now) != versions.end()) continue;
-    if (std::any_of(versions.begin(), versions.end(), [&](const std::string& v) { return IsPngOf(v, now); }))
-      ++verdict.rewritten;
-    else
-      verdict.problems.push_back(name + ": damaged");
   }
   for (const auto& entry : std::filesystem::directory_iterator(folder))
-    if (expectation.count(entry.path().filename()) == 0) verdict.problems.push_back(entry.path().filename().string() + ": stray");
+    if (expectation.count(entry.path().filename()) == 0) problems.push_back(entry.path().filename().string() + ": stray");
   tally.files_checked += expectation.size();
-  tally.damaged += verdict.problems.size();
-  return verdict;
+  tally.damaged += problems.size();
+  return problems;
 }
 
 }  // namespace repng::safety

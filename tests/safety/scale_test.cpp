@@ -34,7 +34,7 @@ MeasuredRun RunMeasured(const ScratchFolder& folder, const std::string& part) {
   measured.report = ReadReport(batch);
   EXPECT_EQ(measured.report.finished, batch.names.size());
   Tally tally{.inputs = batch.names.size()};
-  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally).problems, std::vector<std::string>{});
+  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally), std::vector<std::string>{});
   RecordTally(part, tally);
   return measured;
 }

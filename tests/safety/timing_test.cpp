@@ -73,7 +73,7 @@ TEST(TimingTest, AKillAtAnyMomentLosesNoFile) {
     // A batch that ended before its kill ran faster than the first one.
     if (status == 0) window = window * 3 / 4;
     leftovers += RemoveKillLeftovers(folder, files);
-    ASSERT_EQ(CheckFolder(folder.Folder(), expectation, tally).problems, std::vector<std::string>{}) << "seed " << seed;
+    ASSERT_EQ(CheckFolder(folder.Folder(), expectation, tally), std::vector<std::string>{}) << "seed " << seed;
     tally.inputs += files.size();
   }
   std::printf("kills: %zu, leftovers: %zu\n", tally.kills, leftovers);
@@ -89,7 +89,7 @@ TEST(TimingTest, AKillAtAnyMomentLosesNoFile) {
   testing::WriteBytes(folder.PathOf("00005.bmp"), first);
   testing::WriteBytes(folder.PathOf(".~repng0"), first);
   Tally unrecorded;
-  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, unrecorded).problems,
+  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, unrecorded),
             (std::vector<std::string>{"00000.bmp: damaged", "00005.bmp: damaged", ".~repng0: stray"}));
 }
 
@@ -142,7 +142,7 @@ TEST(TimingTest, InstancesTogetherBesideAnotherProcess) {
     }
     Tally tally{.inputs = files.size() * instances};
     Tally unrecorded;
-  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, unrecorded).problems, std::vector<std::string>{})
+  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, unrecorded), std::vector<std::string>{})
         << "seed " << seed << ", " << changes << " changes";
     EXPECT_GT(rewritten, 0u);  // worked on, not all refused
     RecordTally(std::to_string(instances) + " instances beside another process", tally);

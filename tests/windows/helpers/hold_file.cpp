@@ -6,31 +6,18 @@
 
 #include <cwchar>
 
-namespace {
-
-constexpr DWORD kPollMilliseconds = 20;
-constexpr DWORD kMaxHoldMilliseconds = 60 * 1000;
-
-}  // namespace
-
 int wmain(int argc, wchar_t* argv[]) {
   if (argc != 4) return 2;
-  // A reader that shares with readers, or a writer that shares with nobody.
   const bool share_reading = std::wcscmp(argv[3], L"read") == 0;
   const HANDLE held = CreateFileW(argv[1], share_reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
                                   share_reading ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (held == INVALID_HANDLE_VALUE) return 1;
-  const HANDLE marker = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (marker == INVALID_HANDLE_VALUE) {
-    CloseHandle(held);
-    return 1;
-  }
+  const HANDLE marker = held == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE
+                                                     : CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (marker == INVALID_HANDLE_VALUE) return 1;
   CloseHandle(marker);
-  for (DWORD waited = 0; waited < kMaxHoldMilliseconds; waited += kPollMilliseconds) {
-    if (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES) break;
-    Sleep(kPollMilliseconds);
-  }
-  CloseHandle(held);
+  for (int polls = 0; polls < 3000 && GetFileAttributesW(argv[2]) != INVALID_FILE_ATTRIBUTES; ++polls) Sleep(20);
+  // The held file closes with the process.
   return 0;
 }
