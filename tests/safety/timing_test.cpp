@@ -141,11 +141,10 @@ TEST(TimingTest, InstancesTogetherBesideAnotherProcess) {
       rewritten += report.rewritten;
     }
     Tally tally{.inputs = files.size() * instances};
-    Tally unrecorded;
-  EXPECT_EQ(CheckFolder(folder.Folder(), expectation, unrecorded), std::vector<std::string>{})
+    EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally), std::vector<std::string>{})
         << "seed " << seed << ", " << changes << " changes";
     EXPECT_GT(rewritten, 0u);  // worked on, not all refused
-    RecordTally(std::to_string(instances) + " instances beside another process", tally);
+    RecordTally(std::to_string(instances) + (instances == 1 ? " instance" : " instances") + " beside another process", tally);
     // The report check itself knows which names are the batch's.
     batches[0].names.pop_back();
     EXPECT_EQ(ReadReport(batches[0]).foreign_lines.size(), 1u);
