@@ -2,4 +2,5 @@ repng_gtest(png_encoder_test
   SOURCES
     png/encoder_roundtrip_test.cpp
     png/raster_codec_test.cpp
+    png/search_test.cpp
   LIBS repng_pngenc PkgConfig::SPNG)

@@ -13,6 +13,7 @@
 #include "platform/gdiplus/png/colour_summary.h"
 #include "platform/gdiplus/png/palette_order.h"
 #include "platform/gdiplus/png/parallel_trials.h"
+#include "platform/gdiplus/png/row_sample.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
 namespace repng::png {
@@ -77,8 +78,10 @@ double CompressedFraction(const PngRaster& raster) {
 }
 
 // Screens `trials` into `finalists`, each on its worker's compressor.
-void Screen(const std::vector<ReducedCandidate>& reductions, const std::vector<Trial>& trials,
-            size_t first_index, int level, Finalists* finalists) {
+// `reductions` are the sampled rows when `sample` is not the whole picture;
+// sizes are then estimates for the whole.
+void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sample,
+            const std::vector<Trial>& trials, size_t first_index, int level, Finalists* finalists) {
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
   RunTrials(trials.size() - first_index, [&](size_t offset, unsigned worker) {
     if (!compressors[worker]) compressors[worker].emplace(level);
@@ -90,28 +93,28 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const std::vector<T
     const size_t layout = LayoutChunksSize(raster);
     const size_t bound = finalists->Bound();
     if (bound <= layout) return;
-    const size_t max_stream = bound == kUnbounded ? kUnbounded : bound - layout;
+    const size_t max_stream = SampleBound(bound == kUnbounded ? kUnbounded : bound - layout, sample);
     std::vector<uint8_t> filtered = FilterImage(raster, trial.strategy);
     std::vector<uint8_t> stream;
     if (!compressors[worker]->Compress(filtered.data(), filtered.size(), max_stream, &stream)) {
       return;  // larger than every kept trial
     }
-    finalists->Offer(Screened{stream.size() + layout, index, std::move(filtered)});
+    finalists->Offer(Screened{ScaleToWhole(stream.size(), sample) + layout, index, std::move(filtered)});
   });
 }
 
 // Two rounds: the ranking strategies on every reduction, then the others on
 // the best reductions only, so that reductions times strategies does not
 // multiply the time.
-std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions, const SearchBudget& budget,
-                                std::vector<Trial>* trials) {
+std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions, const RowSample& sample,
+                                const SearchBudget& budget, std::vector<Trial>* trials) {
   for (size_t r = 0; r < reductions.size(); ++r) {
     for (const FilterStrategy strategy : budget.first_strategies) trials->push_back({r, strategy});
   }
   if (trials->empty()) throw std::invalid_argument("no trials");
   const size_t kept = std::max<size_t>(budget.reductions_kept, 1);
   Finalists ranking(std::max<size_t>(budget.finalists, kept * budget.first_strategies.size()));
-  Screen(reductions, *trials, 0, budget.screening_level, &ranking);
+  Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking);
   std::vector<Screened> ranked = ranking.Take();
 
   std::vector<size_t> best_reductions;
@@ -129,7 +132,7 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
 
   Finalists finalists(std::max<size_t>(budget.finalists, 1));
   for (Screened& s : ranked) finalists.Offer(std::move(s));
-  Screen(reductions, *trials, second_round, budget.screening_level, &finalists);
+  Screen(reductions, sample, *trials, second_round, budget.screening_level, &finalists);
   return finalists.Take();
 }
 
@@ -171,7 +174,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   std::vector<std::vector<uint8_t>> zopfli(zopfli_count);
   RunTrials(zopfli_count, [&](size_t index, unsigned) {
     const std::vector<uint8_t>& data = finalists[ranking[index]].filtered;
-    zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), budget.zopfli);
+    zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
   });
   for (size_t i = 0; i < zopfli_count; ++i) {
     if (file_size(ranking[i], zopfli[i]) < file_size(best.finalist, best.stream)) {
@@ -181,9 +184,30 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   return best;
 }
 
+// Finalists screened on sampled rows get their whole picture filtered.
+void FilterWholeFinalists(const std::vector<ReducedCandidate>& reductions, const std::vector<Trial>& trials,
+                          std::vector<Screened>* finalists) {
+  RunTrials(finalists->size(), [&](size_t index, unsigned) {
+    Screened& finalist = (*finalists)[index];
+    const Trial& trial = trials[finalist.trial];
+    finalist.filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy);
+  });
+}
+
 Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget) {
+  const RowSample sample = ChooseRowSample(reductions.front().raster, budget.screening_sample);
   std::vector<Trial> trials;
-  const std::vector<Screened> finalists = ScreenAll(reductions, budget, &trials);
+  std::vector<Screened> finalists;
+  if (sample.IsWhole()) {
+    finalists = ScreenAll(reductions, sample, budget, &trials);
+  } else {
+    std::vector<ReducedCandidate> sampled;
+    for (const ReducedCandidate& reduction : reductions) {
+      sampled.push_back({reduction.name, TakeSampledRows(reduction.raster, sample)});
+    }
+    finalists = ScreenAll(sampled, sample, budget, &trials);
+    FilterWholeFinalists(reductions, trials, &finalists);
+  }
   if (finalists.empty()) throw std::bad_alloc();
   std::vector<size_t> layouts;
   for (const Screened& finalist : finalists) {

@@ -18,6 +18,8 @@ constexpr size_t kTiny = 32 * 1024;
 constexpr size_t kSmall = 256 * 1024;
 constexpr size_t kMedium = 2 * 1024 * 1024;
 constexpr size_t kLarge = 8 * 1024 * 1024;
+// Filtered bytes each trial of a larger picture is screened on.
+constexpr size_t kSample = 256 * 1024;
 
 // None and min-sum together pick the right reduction nearly always (none
 // suits palettes and low bit depths, min-sum the rest), so they rank the
@@ -35,32 +37,35 @@ std::vector<FilterStrategy> OtherStrategies(bool with_brute_force) {
 // of input-rounds a second per worker: this keeps it near a tenth of a
 // second per worker.
 constexpr size_t kZopfliWork = 8 * kTiny;
-// Above this even one round of zopfli, which needs its block splitter on
-// large pictures to beat libdeflate, takes seconds.
-constexpr size_t kZopfliLimit = kSmall;
+// A picture whose quick deflate keeps at most this fraction is made of long
+// repeats (flat fields, gradients drawn in steps): there zopfli's parsing
+// gains most over libdeflate's (5 to 8 percent on such wallpapers) and its
+// match finder runs fastest, so such pictures get it up to kLarge.
+constexpr double kRepetitiveFraction = 0.02;
 
 int ZopfliIterations(size_t bytes_per_worker) {
   return static_cast<int>(std::clamp<size_t>(kZopfliWork / std::max<size_t>(bytes_per_worker, 1), 1, 15));
 }
 
-void ChooseZopfli(size_t filtered_bytes, SearchBudget* budget) {
+void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudget* budget) {
   ZopfliSettings& zopfli = budget->zopfli;
   if (filtered_bytes <= kTiny) {
     // The two best finalists, one per worker: their order after libdeflate
     // is not always zopfli's. The block splitter costs more than the
     // picture here (tens of milliseconds on a few kilobytes).
     budget->zopfli_finalists = 2;
-    zopfli.iterations = ZopfliIterations(filtered_bytes);
     zopfli.split_blocks = false;
     zopfli.pieces = 1;
-  } else {
-    // One finalist in two pieces at once; the boundary between them does
-    // most of what the block splitter would.
-    budget->zopfli_finalists = 1;
-    zopfli.pieces = 2;
-    zopfli.iterations = ZopfliIterations(filtered_bytes / 2);
-    zopfli.split_blocks = false;
+    return;
   }
+  const bool repetitive = compressed_fraction <= kRepetitiveFraction;
+  if (filtered_bytes > kLarge || (filtered_bytes > kMedium && !repetitive)) return;
+  // One finalist in two pieces at once. Beyond a few tens of kilobytes zopfli
+  // seldom beats libdeflate's strongest level without its block splitter,
+  // and with it often does even at a single round.
+  budget->zopfli_finalists = 1;
+  zopfli.pieces = 2;
+  zopfli.split_blocks = true;
 }
 
 }  // namespace
@@ -82,21 +87,26 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = OtherStrategies(true);
     budget.screening_level = 6;
     budget.finalists = 3;
-  } else if (filtered_bytes <= kMedium) {
-    budget.strategies = OtherStrategies(false);
-    budget.screening_level = 3;
-    budget.finalists = 2;
   } else if (filtered_bytes <= kLarge) {
-    budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
-    budget.screening_level = 1;
-    budget.final_level = 10;
+    // Every strategy at the final level, on sampled rows: lower levels rank
+    // the strategies of large drawings differently from the final pass.
+    budget.strategies = OtherStrategies(true);
+    budget.screening_level = kStrongestDeflateLevel;
+    budget.screening_sample = kSample;
+    budget.finalists = 2;
   } else {
     budget.strategies = {S::kBigrams};
     budget.screening_level = 1;
     budget.final_level = 9;
   }
-  if (filtered_bytes <= kZopfliLimit) ChooseZopfli(filtered_bytes, &budget);
+  ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
   return budget;
+}
+
+ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
+  ZopfliSettings settings = budget.zopfli;
+  settings.iterations = ZopfliIterations(filtered_bytes / std::max<size_t>(settings.pieces, 1));
+  return settings;
 }
 
 }  // namespace repng::png

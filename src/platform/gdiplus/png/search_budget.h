@@ -18,15 +18,21 @@ struct SearchBudget {
   size_t reductions_kept = 1;
   std::vector<FilterStrategy> strategies;
   int screening_level = 6;   // libdeflate level of the screening
+  size_t screening_sample = 0;  // filtered bytes screened per trial (rows sampled); 0: all
   size_t finalists = 1;      // best screened trials given the strong pass
   int final_level = 12;      // libdeflate level of the strong pass
   size_t zopfli_finalists = 0;  // best after the strong pass given zopfli too; 0: none
-  ZopfliSettings zopfli;
+  ZopfliSettings zopfli;  // its rounds are chosen per finalist by ZopfliSettingsFor
 };
 
 // `filtered_bytes` is the size of the largest candidate's filtered data;
 // `compressed_fraction` how much of it a quick deflate keeps (near 1 for
 // noise, near 0 for flat drawings).
 SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fraction);
+
+// Zopfli's settings for a finalist whose filtered data has `filtered_bytes`:
+// the budget's, with as many rounds as its time allows on data of that size
+// (a palette finalist is a third or a quarter of the picture's widest form).
+ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes);
 
 }  // namespace repng::png

@@ -1,0 +1,98 @@
+// The search on sampled rows: the estimate's bound, the bands, and a search
+// that screens on them still finding an exact and repeatable encoding.
+#include <gtest/gtest.h>
+
+#include "platform/gdiplus/png/chunk_writer.h"
+#include "platform/gdiplus/png/encoding_search.h"
+#include "platform/gdiplus/png/row_sample.h"
+#include "png/png_test_support.h"
+
+namespace repng::png {
+namespace {
+
+// Each row starts with its own number, high byte first.
+PngRaster GrayRaster(uint32_t width, uint32_t height) {
+  PngRaster raster{width, height, ColorType::kGray, 8, {}, {}, {}};
+  raster.rows.resize(size_t{width} * height);
+  for (uint32_t y = 0; y < height && width >= 2; ++y) {
+    raster.rows[size_t{y} * width] = static_cast<uint8_t>(y >> 8);
+    raster.rows[size_t{y} * width + 1] = static_cast<uint8_t>(y);
+  }
+  return raster;
+}
+
+uint32_t RowNumber(const PngRaster& raster, uint32_t row) {
+  const size_t at = size_t{row} * raster.width;
+  return uint32_t{raster.rows[at]} << 8 | raster.rows[at + 1];
+}
+
+TEST(RowSample, SmallPicturesAreScreenedWhole) {
+  EXPECT_TRUE(ChooseRowSample(GrayRaster(100, 100), 64 * 1024).IsWhole());
+  EXPECT_TRUE(ChooseRowSample(GrayRaster(100, 100), 0).IsWhole());
+  EXPECT_TRUE(ChooseRowSample(GrayRaster(100000, 7), 1).IsWhole());  // too few rows for bands
+}
+
+TEST(RowSample, BandsAreSpreadOverTheHeight) {
+  const PngRaster raster = GrayRaster(16, 1000);
+  const RowSample sample = ChooseRowSample(raster, 16 * 100);
+  ASSERT_FALSE(sample.IsWhole());
+  ASSERT_LE(sample.Rows() * 2, raster.height);
+  const PngRaster part = TakeSampledRows(raster, sample);
+  ASSERT_EQ(part.height, sample.Rows());
+  ASSERT_EQ(part.rows.size(), size_t{16} * sample.Rows());
+  const uint32_t slice = raster.height / sample.band_count;
+  for (uint32_t band = 0; band < sample.band_count; ++band) {
+    // Each band is a run of consecutive rows inside its own slice of the height.
+    const uint32_t first = RowNumber(part, band * sample.band_rows);
+    EXPECT_GE(first, band * slice);
+    EXPECT_LE(first + sample.band_rows, (band + 1) * slice);
+    for (uint32_t row = 0; row < sample.band_rows; ++row) {
+      EXPECT_EQ(RowNumber(part, band * sample.band_rows + row), first + row);
+    }
+  }
+}
+
+TEST(RowSample, BoundKeepsExactlyTheTrialsWhoseEstimateFits) {
+  // A trial dropped by the bound whose estimate fits would make the choice
+  // depend on which trials finished first.
+  for (const RowSample sample : {RowSample{4, 3, 1000}, RowSample{4, 25, 101}, RowSample{1, 7, 7}}) {
+    for (size_t bound = 0; bound < 3000; bound += bound < 300 ? 1 : 97) {
+      const size_t limit = SampleBound(bound, sample);
+      for (size_t size = limit > 3 ? limit - 3 : 0; size < limit + 3; ++size) {
+        EXPECT_EQ(ScaleToWhole(size, sample) <= bound, size <= limit)
+            << size << " against " << bound << " with " << sample.Rows() << " of " << sample.height;
+      }
+    }
+  }
+}
+
+TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
+  // Top half smooth, bottom half noisy, so that bands disagree.
+  const uint32_t width = 64, height = 256;
+  StraightImage image{width, height, {}};
+  for (uint32_t i = 0; i < width * height; ++i) {
+    const uint32_t noise = (i * 2654435761u) >> 8;
+    image.argb.push_back(0xFF000000u | (i < width * height / 2 ? i % width * 0x010203u : noise & 0xFFFFFF));
+  }
+  SearchBudget budget;
+  budget.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum};
+  budget.strategies = {FilterStrategy::kPaeth, FilterStrategy::kBruteForce};
+  budget.screening_level = kStrongestDeflateLevel;
+  budget.screening_sample = 8 * 1024;
+  budget.finalists = 2;
+  budget.zopfli_finalists = 1;
+  budget.zopfli.pieces = 2;
+  budget.zopfli.split_blocks = true;
+
+  const Encoding first = FindSmallestEncodingWithin(image, budget);
+  const Encoding second = FindSmallestEncodingWithin(image, budget);
+  EXPECT_EQ(first.zlib_stream, second.zlib_stream);
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(WritePngFile(first.raster, first.zlib_stream, &png));
+  const testing::DecodedPng decoded = testing::DecodeWithSpng(png);
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_EQ(decoded.premultiplied, testing::Premultiplied(image.argb));
+}
+
+}  // namespace
+}  // namespace repng::png
