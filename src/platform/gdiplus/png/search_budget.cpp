@@ -36,7 +36,7 @@ std::vector<FilterStrategy> OtherStrategies(bool with_brute_force) {
 // Zopfli's time grows with its input times its rounds, at roughly 2 to 3 MB
 // of input-rounds a second per worker: this keeps it near a tenth of a
 // second per worker.
-constexpr size_t kZopfliWork = 8 * kTiny;
+constexpr size_t kZopfliWork = 16 * kTiny;
 // A picture whose quick deflate keeps at most this fraction is made of long
 // repeats (flat fields, gradients drawn in steps): there zopfli's parsing
 // gains most over libdeflate's (5 to 8 percent on such wallpapers) and its
