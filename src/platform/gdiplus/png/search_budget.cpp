@@ -34,8 +34,8 @@ std::vector<FilterStrategy> OtherStrategies(bool with_brute_force) {
 }
 
 // Zopfli's time grows with its input times its rounds, at roughly 2 to 3 MB
-// of input-rounds a second per worker: this keeps it near a tenth of a
-// second per worker.
+// of input-rounds a second per worker: this keeps it near a fifth of a
+// second per worker, never below one round.
 constexpr size_t kZopfliWork = 16 * kTiny;
 // A picture whose quick deflate keeps at most this fraction is made of long
 // repeats (flat fields, gradients drawn in steps): there zopfli's parsing
