@@ -11,6 +11,11 @@ using S = FilterStrategy;
 // or noisy: filters and palettes move it by a percent or two, so it gets a
 // short search.
 constexpr double kNoisyFraction = 0.5;
+// Beyond a quarter the picture is grainy, as most photographs are even where
+// sky or shadow compresses well. Their PNG almost never beats their JPEG, and
+// the strong search would cost seconds on each, so large grainy pictures get
+// the quick one.
+constexpr double kGrainyFraction = 0.25;
 
 // Sizes of filtered data (the widest reduction), which every trial's time
 // grows with.
@@ -59,7 +64,7 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
     return;
   }
   const bool repetitive = compressed_fraction <= kRepetitiveFraction;
-  if (filtered_bytes > kLarge || (filtered_bytes > kMedium && !repetitive)) return;
+  if (filtered_bytes > kMedium && !repetitive) return;
   // One finalist in two pieces at once. Beyond a few tens of kilobytes zopfli
   // seldom beats libdeflate's strongest level without its block splitter,
   // and with it often does even at a single round.
@@ -87,19 +92,27 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = OtherStrategies(true);
     budget.screening_level = 6;
     budget.finalists = 3;
-  } else if (filtered_bytes <= kLarge) {
+    ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
+    return budget;
+  }
+  const bool grainy = compressed_fraction > kGrainyFraction;
+  if (filtered_bytes <= kLarge && !grainy) {
     // Every strategy at the final level, on sampled rows: lower levels rank
     // the strategies of large drawings differently from the final pass.
     budget.strategies = OtherStrategies(true);
     budget.screening_level = kStrongestDeflateLevel;
     budget.screening_sample = kSample;
     budget.finalists = 2;
+    ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
+  } else if (filtered_bytes <= kLarge) {
+    budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
+    budget.screening_level = 1;
+    budget.final_level = filtered_bytes <= kMedium ? 12 : 10;
   } else {
     budget.strategies = {S::kBigrams};
     budget.screening_level = 1;
     budget.final_level = 9;
   }
-  ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
   return budget;
 }
 
