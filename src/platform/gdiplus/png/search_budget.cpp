@@ -31,11 +31,9 @@ constexpr size_t kSample = 256 * 1024;
 // reductions before the costlier strategies run.
 std::vector<FilterStrategy> RankingStrategies() { return {S::kNone, S::kMinSum}; }
 
-std::vector<FilterStrategy> OtherStrategies(bool with_brute_force) {
-  std::vector<FilterStrategy> all = {S::kSub, S::kUp, S::kAverage, S::kPaeth,
-                                     S::kEntropy, S::kBigrams, S::kBigramEntropy};
-  if (with_brute_force) all.push_back(S::kBruteForce);
-  return all;
+std::vector<FilterStrategy> OtherStrategies() {
+  return {S::kSub,     S::kUp,      S::kAverage,       S::kPaeth,
+          S::kEntropy, S::kBigrams, S::kBigramEntropy, S::kBruteForce};
 }
 
 // Zopfli's time grows with its input times its rounds, at roughly 2 to 3 MB
@@ -89,7 +87,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
   }
   if (filtered_bytes <= kSmall) {
     budget.reductions_kept = 2;
-    budget.strategies = OtherStrategies(true);
+    budget.strategies = OtherStrategies();
     budget.screening_level = 6;
     budget.finalists = 3;
     ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
@@ -99,7 +97,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
   if (filtered_bytes <= kLarge && !grainy) {
     // Every strategy at the final level, on sampled rows: lower levels rank
     // the strategies of large drawings differently from the final pass.
-    budget.strategies = OtherStrategies(true);
+    budget.strategies = OtherStrategies();
     budget.screening_level = kStrongestDeflateLevel;
     budget.screening_sample = kSample;
     budget.finalists = 2;
