@@ -177,14 +177,16 @@ bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileS
   if (bytes == nullptr || length < 1) return false;
   // The same check as an open that truncates would make (write access, no
   // sharing), without truncating: a read-only file, a file that another
-  // process holds open, and an unwritable folder refuse here.
-  ScopedFileHandle target(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  // process holds open, and an unwritable folder refuse here. A stamped file
+  // that has gone is not created: creating it only to delete it again by
+  // name could delete another program's new save of that name.
+  ScopedFileHandle target(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      expected != nullptr ? OPEN_EXISTING : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
   if (!target.IsValid()) return false;
-  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  const bool created = expected == nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
 
-  const bool replaced = !(created && expected != nullptr) &&
-                        ReplaceContent(target, bytes, static_cast<DWORD>(length), expected);
+  const bool replaced = ReplaceContent(target, bytes, static_cast<DWORD>(length), expected);
   if (!replaced && created) {
     target.Close();
     DeleteFileW(path.c_str());

@@ -127,6 +127,22 @@ TEST_F(WholeFileTest, RefusedOrFailingOverwriteLeavesEverythingAsItWas) {
   EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"inside.png", "photo.png", "readonly.png"}));
 }
 
+// With the stamp of the read, whatever took the file's place since is left
+// alone, and where the file has gone nothing is created (creating it only to
+// delete it again by name could delete another program's save).
+TEST_F(WholeFileTest, StampedOverwriteReplacesOnlyTheFileThatWasRead) {
+  WriteBytes(scratch_.PathOf("picture.bmp"), std::string(100, 'o'));
+  const std::optional<FileBytes> read = ReadWholeFile(Wide("picture.bmp"));
+  ASSERT_TRUE(read.has_value());
+  const BYTE png[] = {'n', 'e', 'w'};
+  WriteBytes(scratch_.PathOf("picture.bmp"), std::string(200, 's'));
+  EXPECT_FALSE(WriteWholeFile(Wide("picture.bmp"), png, 3, &read->stamp));
+  EXPECT_EQ(ReadBytes(scratch_.PathOf("picture.bmp")), std::string(200, 's'));
+  ASSERT_EQ(unlink(scratch_.PathOf("picture.bmp").c_str()), 0);
+  EXPECT_FALSE(WriteWholeFile(Wide("picture.bmp"), png, 3, &read->stamp));
+  EXPECT_TRUE(scratch_.Names().empty());
+}
+
 TEST_F(WholeFileTest, LinksStayLinks) {
   ASSERT_EQ(mkdir(scratch_.PathOf("real").c_str(), 0755), 0);
   WriteBytes(scratch_.PathOf("real/target.png"), std::string(100, 'o'), 0600);
