@@ -48,7 +48,8 @@ constexpr double kRepetitiveFraction = 0.02;
 
 // With the block splitter, most of zopfli's time goes to the splitter and
 // its first round; the next rounds reuse its cache of matches and cost about
-// a sixth as much each, for up to another percent.
+// a sixth as much each, for up to another percent. Beyond kMedium even that
+// sixth is seconds.
 constexpr size_t kSplitMinimumRounds = 3;
 
 int ZopfliIterations(size_t bytes_per_worker, size_t minimum) {
@@ -123,7 +124,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
 ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
   ZopfliSettings settings = budget.zopfli;
   settings.iterations = ZopfliIterations(filtered_bytes / std::max<size_t>(settings.pieces, 1),
-                                         settings.split_blocks ? kSplitMinimumRounds : 1);
+                                         settings.split_blocks && filtered_bytes <= kMedium ? kSplitMinimumRounds : 1);
   return settings;
 }
 
