@@ -51,6 +51,9 @@ constexpr double kRepetitiveFraction = 0.02;
 // a sixth as much each, for up to another percent. Beyond kMedium even that
 // sixth is seconds.
 constexpr size_t kSplitMinimumRounds = 3;
+// Zopfli's caches take about 30 bytes for each byte of the piece it works
+// on: pieces of at most this size keep them near 60 MiB for two workers.
+constexpr size_t kZopfliMaxPiece = 1024 * 1024;
 
 int ZopfliIterations(size_t bytes_per_worker, size_t minimum) {
   return static_cast<int>(
@@ -123,6 +126,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
 
 ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
   ZopfliSettings settings = budget.zopfli;
+  settings.pieces = std::max(settings.pieces, (filtered_bytes + kZopfliMaxPiece - 1) / kZopfliMaxPiece);
   settings.iterations = ZopfliIterations(filtered_bytes / std::max<size_t>(settings.pieces, 1),
                                          settings.split_blocks && filtered_bytes <= kMedium ? kSplitMinimumRounds : 1);
   return settings;
