@@ -15,15 +15,14 @@ TEST(FailureFrameTest, CatchesExceptionsOfAnyTypeAndProcessorFaults) {
   EXPECT_TRUE(RunInFailureFrame([](void*) { throw std::bad_alloc(); }, nullptr));
   EXPECT_TRUE(RunInFailureFrame([](void*) { throw 42; }, nullptr));
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE}) {
+    SCOPED_TRACE(signal_number);
     struct sigaction before {}, after {};
     sigaction(signal_number, nullptr, &before);
     // Caught twice: the jump out of the handler did not leave it blocked.
-    for (int round = 0; round < 2; ++round) {
-      EXPECT_TRUE(RunInFailureFrame([](void* number) { raise(*static_cast<int*>(number)); }, &signal_number))
-          << signal_number;
-    }
+    for (int round = 0; round < 2; ++round)
+      EXPECT_TRUE(RunInFailureFrame([](void* number) { raise(*static_cast<int*>(number)); }, &signal_number));
     sigaction(signal_number, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, before.sa_handler) << signal_number;
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
   }
 }
 

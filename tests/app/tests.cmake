@@ -6,7 +6,7 @@ add_executable(repng_with_fake_imaging
   ${PROJECT_SOURCE_DIR}/src/app/entry.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/posix/entry/posix_main.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fake_imaging.cpp)
-target_include_directories(repng_with_fake_imaging PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(repng_with_fake_imaging PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
 target_compile_options(repng_with_fake_imaging PRIVATE ${REPNG_WARNINGS})
 target_compile_options(repng_with_fake_imaging PRIVATE -Wno-missing-field-initializers)
 target_link_libraries(repng_with_fake_imaging PRIVATE repng_driver repng_posix_console)

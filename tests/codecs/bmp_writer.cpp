@@ -25,7 +25,7 @@ Bytes MakeBmp(const BmpSpec& s) {
     PutLe16(file, 1);
     PutLe16(file, s.bpp);
     for (const uint32_t field : {s.compression, 0u, 2835u, 2835u, s.colors_used, 0u}) PutLe32(file, field);
-    for (size_t i = 0; s.header_size > 40 && i < (s.header_size == 52 ? 3u : 4u); ++i)
+    for (size_t i = 0; s.header_size > 40 && i < 4; ++i)
       PutLe32(file, i < s.masks.size() ? s.masks[i] : 0);
     if (s.header_size >= 108) {
       PutLe32(file, s.cs_type);

@@ -4,6 +4,7 @@
 // animated GIF, a 16-bit PNG and a vast BMP refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,7 @@ namespace {
 
 using test::Bytes;
 using test::MakeBmp;
+using test::MakeGif;
 
 struct Verdict {
   std::string name;
@@ -39,12 +41,6 @@ Bytes Be32s(std::initializer_list<uint32_t> values) {
   Bytes out;
   for (const uint32_t value : values) test::PutBe32(out, value);
   return out;
-}
-
-Bytes PngSignatureAndHeader(uint32_t width, uint32_t height) {
-  Bytes ihdr = Be32s({width, height});
-  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-  return test::AppendChunk({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, "IHDR", ihdr);
 }
 
 // A 5 x 3 RGBA picture with the given extra chunks.
@@ -74,16 +70,13 @@ Bytes ExifTiff(uint8_t orientation) {
 
 Bytes Iccp(const std::string& name, const std::string& description) {
   Bytes data(name.begin(), name.end());
-  data.insert(data.end(), {0, 0});
-  const Bytes compressed = test::ZlibCompress(IccProfile(description));
-  data.insert(data.end(), compressed.begin(), compressed.end());
+  data.resize(name.size() + 2);  // the name's end, compression method 0
+  std::ranges::copy(test::ZlibCompress(IccProfile(description)), std::back_inserter(data));
   return data;
 }
 
 std::vector<Verdict> PngVerdicts() {
   const Bytes good = Png({});
-  Bytes three_rows_under_four = PngSignatureAndHeader(5, 4);
-  three_rows_under_four.insert(three_rows_under_four.end(), good.begin() + 33, good.end());
   const Bytes exif_rotated = ExifTiff(6);
   return {
       {"png without IEND", Cut(good, good.size() - 12), kDamaged},
@@ -91,7 +84,8 @@ std::vector<Verdict> PngVerdicts() {
       {"png IDAT checksum", Flip(good, good.size() - 13), kDamaged},
       {"png ancillary checksum", Flip(Png({{"tEXt", {'a', 0, 'b'}}}), 44), kDamaged},
       {"png without IDAT", test::AppendChunk(Cut(good, 33), "IEND", {}), kDamaged},
-      {"png short image data", three_rows_under_four, kDamaged},
+      {"png short image data", test::MakePng({.width = 5, .height = 4, .samples = std::vector<uint16_t>(60, 9)}),
+       kDamaged},
       {"png acTL", Png({{"acTL", {0, 0, 0, 1, 0, 0, 0, 0}}}), kUnsupported},
       {"png iCCP sRGB", Png({{"iCCP", Iccp("ICC profile", "sRGB IEC61966-2.1")}}), kOk},
       {"png iCCP P3", Png({{"iCCP", Iccp("ICC profile", "Display P3")}}), kUnsupported},
@@ -104,9 +98,8 @@ std::vector<Verdict> PngVerdicts() {
       {"png eXIf upright", Png({{"eXIf", ExifTiff(1)}}), kOk},
       {"png eXIf rotated", Png({{"eXIf", exif_rotated}}), kUnsupported},
       {"png eXIf rotated after IDAT", Png({}, {{"eXIf", exif_rotated}}), kUnsupported},
-      // Only the header is read: there is no image data at all.
-      {"png vast", test::AppendChunk(test::AppendChunk(PngSignatureAndHeader(1 << 17, 1 << 17), "IDAT", {}), "IEND", {}),
-       kTooLarge},
+      // Only the header is read: there are no rows at all.
+      {"png vast", test::MakePng({.width = 1 << 17, .height = 1 << 17}), kTooLarge},
   };
 }
 
@@ -158,24 +151,18 @@ std::vector<Verdict> BmpVerdicts() {
 
 std::vector<Verdict> GifVerdicts() {
   const Bytes palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 8, 7};
-  const auto gif = [](uint16_t width, uint16_t height, const Bytes& global, std::vector<test::GifFrame> frames) {
-    Bytes out = test::GifHeader(width, height, global);
-    for (const test::GifFrame& frame : frames) test::AppendGifFrame(out, frame);
-    test::EndGif(out);
-    return out;
-  };
   std::vector<Verdict> verdicts = {
       {"gif frame on a larger screen",
-       gif(4, 3, palette, {{.left = 1, .top = 1, .width = 2, .height = 2, .indices = {0, 1, 2, 3},
-                            .transparent_index = 2}}),
+       MakeGif(4, 3, palette, {{.left = 1, .top = 1, .width = 2, .height = 2, .indices = {0, 1, 2, 3},
+                               .transparent_index = 2}}),
        kOk, {0, 0, 0, 0, 0, 0xFFFF0000, 0xFF00FF00, 0, 0, 0, 0xFF090807, 0}},
-      {"gif index past the palette", gif(2, 1, {0, 0, 0, 9, 9, 9}, {{.width = 2, .indices = {1, 3}}}), kDamaged},
-      {"gif frame outside the screen", gif(2, 2, palette, {{.left = 1, .width = 2, .indices = {0, 1}}}), kDamaged},
-      {"gif without a palette", gif(1, 1, {}, {{.indices = {0}}}), kDamaged},
+      {"gif index past the palette", MakeGif(2, 1, {0, 0, 0, 9, 9, 9}, {{.width = 2, .indices = {1, 3}}}), kDamaged},
+      {"gif frame outside the screen", MakeGif(2, 2, palette, {{.left = 1, .width = 2, .indices = {0, 1}}}), kDamaged},
+      {"gif without a palette", MakeGif(1, 1, {}, {{.indices = {0}}}), kDamaged},
       // Refused before the screen is allocated.
-      {"gif vast", gif(65535, 65535, palette, {{.indices = {0}}}), kTooLarge},
+      {"gif vast", MakeGif(65535, 65535, palette, {{.indices = {0}}}), kTooLarge},
   };
-  const Bytes whole = gif(3, 3, palette, {{.width = 3, .height = 3, .indices = {0, 1, 2, 3, 0, 1, 2, 3, 0}}});
+  const Bytes whole = MakeGif(3, 3, palette, {{.width = 3, .height = 3, .indices = {0, 1, 2, 3, 0, 1, 2, 3, 0}}});
   for (size_t keep = 13; keep < whole.size(); keep += 3)
     verdicts.push_back({"gif cut at " + std::to_string(keep), Cut(whole, keep), kDamaged});
   return verdicts;
@@ -195,8 +182,7 @@ std::vector<Verdict> JpegVerdicts() {
   const Bytes baseline = test::Convert(source, "JPG:a.jpg");
   const Bytes progressive = test::Convert(source + " -interlace JPEG", "JPG:a.jpg");
   const std::string icc_tag("ICC_PROFILE\0\1\1", 14), exif_tag("Exif\0\0", 6);
-  size_t sof = 2;
-  while (sof + 9 < baseline.size() && !(baseline[sof] == 0xFF && baseline[sof + 1] == 0xC0)) ++sof;
+  const size_t sof = size_t(std::ranges::search(baseline, Bytes{0xFF, 0xC0}).begin() - baseline.begin());
   Bytes twelve_bits = baseline, vast = baseline;
   twelve_bits.at(sof + 4) = 12;
   vast.at(sof + 5) = vast.at(sof + 7) = 0xFD;  // 64800 x 64800

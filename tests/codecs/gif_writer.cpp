@@ -59,4 +59,11 @@ void AppendGifFrame(Bytes& gif, const GifFrame& frame) {
   gif.push_back(0);
 }
 
+Bytes MakeGif(uint16_t width, uint16_t height, const Bytes& global_palette, const std::vector<GifFrame>& frames) {
+  Bytes gif = GifHeader(width, height, global_palette);
+  for (const GifFrame& frame : frames) AppendGifFrame(gif, frame);
+  EndGif(gif);
+  return gif;
+}
+
 }  // namespace repng::test

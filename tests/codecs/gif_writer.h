@@ -16,5 +16,6 @@ struct GifFrame {
 Bytes GifHeader(uint16_t width, uint16_t height, const Bytes& global_palette);
 void AppendGifFrame(Bytes& gif, const GifFrame& frame);
 inline void EndGif(Bytes& gif) { gif.push_back(0x3B); }
+Bytes MakeGif(uint16_t width, uint16_t height, const Bytes& global_palette, const std::vector<GifFrame>& frames);
 
 }  // namespace repng::test

@@ -17,10 +17,8 @@ Bytes PngWalk(uint8_t color_type, uint8_t depth, Bytes trns = {}) {
   const uint32_t channels = color_type == 2 ? 3 : color_type == 4 ? 2 : color_type == 6 ? 4 : 1;
   const uint32_t limit = color_type == 3 ? std::min(4u, 1u << depth) : 1u << depth;
   for (uint32_t i = 0; i < 5 * 3 * channels; ++i) spec.samples.push_back(uint16_t((i * 7 + 3) % limit));
-  if (color_type == 3) {
-    spec.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90, 200, 210, 220};
-    spec.palette.resize(3 * limit);
-  }
+  static constexpr uint8_t kPalette[] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 200, 210, 220};
+  if (color_type == 3) spec.palette.assign(kPalette, kPalette + 3 * limit);
   if (!trns.empty()) spec.before_idat = {{"tRNS", std::move(trns)}};
   return MakePng(spec);
 }
@@ -57,10 +55,9 @@ void AddHandMadeVariants(std::vector<PictureVariant>& out) {
   };
   for (const auto& [name, spec] : bmps) out.push_back({"bmp", name, MakeBmp(spec)});
 
-  Bytes gif = GifHeader(2, 2, {255, 0, 0, 0, 255, 0});
-  AppendGifFrame(gif, {.width = 2, .height = 2, .local_palette = {1, 1, 1, 2, 2, 2}, .indices = {0, 1, 1, 0}});
-  EndGif(gif);
-  out.push_back({"gif", "local_palette", gif});
+  out.push_back({"gif", "local_palette",
+                 MakeGif(2, 2, {255, 0, 0, 0, 255, 0},
+                         {{.width = 2, .height = 2, .local_palette = {1, 1, 1, 2, 2, 2}, .indices = {0, 1, 1, 0}}})});
 }
 
 void AddMagickVariants(std::vector<PictureVariant>& out) {

@@ -7,15 +7,17 @@
 namespace repng::test {
 namespace {
 
-// Filter type 0 rows, samples packed high bits first.
+// Filter type 0 rows, samples packed high bits first; as many whole rows as
+// the samples fill.
 Bytes RawRows(const PngSpec& spec) {
   const uint32_t channels = spec.color_type == 2 ? 3 : spec.color_type == 4 ? 2 : spec.color_type == 6 ? 4 : 1;
+  const size_t row_samples = size_t(spec.width) * channels;
   Bytes raw;
-  for (uint32_t y = 0; y < spec.height; ++y) {
+  for (size_t y = 0; y < spec.height && (y + 1) * row_samples <= spec.samples.size(); ++y) {
     raw.push_back(0);
     uint32_t bits = 0, count = 0;
-    for (uint32_t x = 0; x < spec.width * channels; ++x) {
-      const uint32_t sample = spec.samples[size_t(y) * spec.width * channels + x];
+    for (size_t x = 0; x < row_samples; ++x) {
+      const uint32_t sample = spec.samples[y * row_samples + x];
       if (spec.bit_depth == 16) {
         PutBe16(raw, sample);
         continue;

@@ -14,7 +14,8 @@ struct PngSpec {
   uint32_t height = 1;
   uint8_t bit_depth = 8;
   uint8_t color_type = 6;
-  // Samples row by row (palette indices for colour type 3), each < 2^depth.
+  // Samples row by row (palette indices for colour type 3), each < 2^depth;
+  // fewer rows than the height make a file short of image data.
   std::vector<uint16_t> samples;
   // Extra chunks as (type, data), before PLTE/IDAT and after IDAT.
   std::vector<std::pair<std::string, Bytes>> before_idat;

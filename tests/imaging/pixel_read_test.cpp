@@ -2,6 +2,7 @@
 // premultiplied bitmap built from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -20,10 +21,8 @@ void EmptyCache() {
   for (size_t i = 0; i < kMemoryDCCacheSlots; ++i) DeleteDC(AcquireMemoryDC());
 }
 
-size_t CachedContexts() {
-  size_t count = 0;
-  for (const HDC slot : MemoryDCCacheSlotsForTesting()) count += slot != nullptr;
-  return count;
+long CachedContexts() {
+  return std::ranges::count_if(MemoryDCCacheSlotsForTesting(), [](HDC slot) { return slot != nullptr; });
 }
 
 class PixelRead : public ::testing::Test {
@@ -36,6 +35,7 @@ class PixelRead : public ::testing::Test {
     gdi::SetGetDIBitsRowLimit(std::nullopt);
     gdi::SetCreateCompatibleDCFails(false);
     DeleteObject(section_);
+    EmptyCache();
   }
   Pixels Read(bool bottom_up) {
     const std::unique_ptr<UINT[]> bits = ReadHBitmapBits(section_, 1, 3, bottom_up);
@@ -64,8 +64,7 @@ TEST_F(PixelRead, ReadsInARowReuseOneContextFromSlotZero) {
   const HDC first = MemoryDCCacheSlotsForTesting()[0];
   EXPECT_EQ(Read(true), (Pixels{3, 2, 0x80402010}));
   EXPECT_NE(first, nullptr);
-  EXPECT_EQ(MemoryDCCacheSlotsForTesting()[0], first);
-  EXPECT_EQ(CachedContexts(), 1u);
+  EXPECT_EQ(MemoryDCCacheSlotsForTesting(), (std::array<HDC, kMemoryDCCacheSlots>{first}));
   EXPECT_EQ(gdi::CurrentGdiCallCounts().create_compatible_dc, created + 1);
 }
 
@@ -73,16 +72,10 @@ TEST_F(PixelRead, ASixthContextDisplacesTheOneInTheLastSlot) {
   std::vector<HDC> contexts;
   for (int i = 0; i < 6; ++i) contexts.push_back(CreateCompatibleDC(nullptr));
   for (const HDC context : contexts) ReleaseMemoryDC(context);
-  // The most recently given back comes first.
-  EXPECT_EQ(MemoryDCCacheSlotsForTesting()[0], contexts[5]);
-  EXPECT_EQ(MemoryDCCacheSlotsForTesting()[4], contexts[1]);
-  EXPECT_EQ(GetObjectType(contexts[0]), 0u) << "the displaced context is deleted";
+  // The most recently given back comes first; the displaced one is deleted.
+  EXPECT_EQ(MemoryDCCacheSlotsForTesting(), (std::array{contexts[5], contexts[4], contexts[3], contexts[2], contexts[1]}));
+  EXPECT_EQ(GetObjectType(contexts[0]), 0u);
   for (size_t i = 1; i < 6; ++i) EXPECT_EQ(GetObjectType(contexts[i]), DWORD(OBJ_MEMDC));
-  EXPECT_EQ(AcquireMemoryDC(), contexts[5]);
-  EXPECT_EQ(AcquireMemoryDC(), contexts[4]);
-  DeleteDC(contexts[5]);
-  DeleteDC(contexts[4]);
-  EmptyCache();
 }
 
 TEST_F(PixelRead, FailuresTakeNothingFromTheCache) {
@@ -103,14 +96,14 @@ TEST_F(PixelRead, FewerRowsOrNoContextFailTheRead) {
   gdi::SetGetDIBitsRowLimit(2);
   EXPECT_EQ(Read(false), Pixels{});
   EXPECT_EQ(CreatePargbBitmapFromHBitmap(section_), nullptr);
-  EXPECT_EQ(CachedContexts(), 1u) << "the context went back all the same";
+  EXPECT_EQ(CachedContexts(), 1) << "the context went back all the same";
   gdi::SetGetDIBitsRowLimit(std::nullopt);
 
   EmptyCache();
   gdi::SetCreateCompatibleDCFails(true);
   EXPECT_EQ(Read(false), Pixels{});
   gdi::SetCreateCompatibleDCFails(false);
-  EXPECT_EQ(CachedContexts(), 0u);
+  EXPECT_EQ(CachedContexts(), 0);
   EXPECT_EQ(Read(false).size(), 3u);
 }
 

@@ -9,12 +9,6 @@
 
 namespace {
 
-LARGE_INTEGER Offset(LONGLONG value) {
-  LARGE_INTEGER offset{};
-  offset.QuadPart = value;
-  return offset;
-}
-
 TEST(HGlobalStream, AGrowableStreamGivesBackWhatWasWrittenAndStopsBelowFourGiB) {
   const size_t live = repng::posix::testing::LiveGlobalBlockCount();
   IStream* stream = nullptr;
@@ -25,15 +19,13 @@ TEST(HGlobalStream, AGrowableStreamGivesBackWhatWasWrittenAndStopsBelowFourGiB) 
   std::vector<BYTE> data(10000), back(10000);
   for (size_t i = 0; i < data.size(); ++i) data[i] = BYTE(i * 7);
   ASSERT_EQ(stream->Write(data.data(), ULONG(data.size()), nullptr), S_OK);
-  EXPECT_EQ(stream->Seek(Offset(-1), STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
-  ASSERT_EQ(stream->Seek(Offset(0), STREAM_SEEK_SET, nullptr), S_OK);
+  EXPECT_EQ(stream->Seek(LARGE_INTEGER{.QuadPart = -1}, STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
+  ASSERT_EQ(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr), S_OK);
   ASSERT_EQ(stream->Read(back.data(), ULONG(back.size()), nullptr), S_OK);
   EXPECT_EQ(back, data);
-  ASSERT_EQ(stream->Seek(Offset(0xFFFFFFFFll), STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_EQ(stream->Seek(LARGE_INTEGER{.QuadPart = 0xFFFFFFFF}, STREAM_SEEK_SET, nullptr), S_OK);
   EXPECT_EQ(stream->Write("a", 1, nullptr), STG_E_MEDIUMFULL);
-  ULARGE_INTEGER huge{};
-  huge.QuadPart = 0x100000000ull;
-  EXPECT_EQ(stream->SetSize(huge), STG_E_MEDIUMFULL);
+  EXPECT_EQ(stream->SetSize(ULARGE_INTEGER{.QuadPart = 0x100000000}), STG_E_MEDIUMFULL);
   STATSTG stat{};
   EXPECT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
   EXPECT_EQ(stat.cbSize.QuadPart, data.size());
