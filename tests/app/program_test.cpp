@@ -88,16 +88,12 @@ TEST(ProgramTest, EachKindOfLineAndWhatItDoesToTheFile) {
 }
 
 TEST(ProgramTest, PathsGoInOrdinalUtf16Order) {
+  // Missing files: the order alone is looked at.
   ScratchFolder folder;
-  std::filesystem::create_directory("pics");
-  std::filesystem::create_directory("pics 2");
-  const std::vector<std::string> names = {"b.png",     "A.png",      "a.png",        "img2.png", "img10.png",
-                                          "a.png.bak", "pics/a.png", "pics 2/a.png", "\xE7\x85\xA7.png"};  // 照.png
-  for (const std::string& name : names) WriteFileBytes(name, "not a picture");
-
-  EXPECT_EQ(RunFakeBatch(names), Skipped("A.png") + Skipped("a.png") + Skipped("a.png.bak") + Skipped("b.png") +
-                                     Skipped("img10.png") + Skipped("img2.png") + Skipped("pics 2/a.png") +
-                                     Skipped("pics/a.png") + Skipped("\xD5\xD5.png"));
+  EXPECT_EQ(RunFakeBatch({"b.png", "A.png", "a.png", "img2.png", "img10.png", "a.png.bak", "pics/a.png", "pics 2/a.png",
+                          "\xE7\x85\xA7.png"}),  // 照.png
+            Skipped("A.png") + Skipped("a.png") + Skipped("a.png.bak") + Skipped("b.png") + Skipped("img10.png") +
+                Skipped("img2.png") + Skipped("pics 2/a.png") + Skipped("pics/a.png") + Skipped("\xD5\xD5.png"));
 }
 
 TEST(ProgramTest, FileSystemFailuresAreReportedAndChangeNothing) {

@@ -19,7 +19,6 @@ class GdiplusApi : public ::testing::Test {
     live_images_ = hooks::LiveImageCount();
   }
   void TearDown() override {
-    hooks::SetGdipAllocFails(false);
     EXPECT_EQ(hooks::LiveImageCount(), live_images_);
     GdiplusShutdown(token_);
   }

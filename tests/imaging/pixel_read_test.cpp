@@ -32,8 +32,6 @@ class PixelRead : public ::testing::Test {
     EmptyCache();
   }
   void TearDown() override {
-    gdi::SetGetDIBitsRowLimit(std::nullopt);
-    gdi::SetCreateCompatibleDCFails(false);
     DeleteObject(section_);
     EmptyCache();
   }
