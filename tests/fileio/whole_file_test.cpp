@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -58,26 +59,23 @@ TEST_F(WholeFileTest, WhatIsNoReadableFileGivesNothing) {
   }
 }
 
+// The read shares reading only, the size query deletion only and the
+// overwrite nothing: every holder below stops the last two.
 TEST_F(WholeFileTest, AnotherProcessDecidesByItsShareMode) {
   WriteBytes(scratch_.PathOf("shared.png"), "picture");
-  {
-    const ChildHoldingFile writer(Wide("shared.png"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    ASSERT_TRUE(writer.Opened());
-    EXPECT_FALSE(ReadWholeFile(Wide("shared.png")).has_value());
-  }
-  {
-    const ChildHoldingFile reader(Wide("shared.png"), GENERIC_READ, FILE_SHARE_READ);
-    ASSERT_TRUE(reader.Opened());
-    const std::optional<FileBytes> read = ReadWholeFile(Wide("shared.png"));
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(read->data.get()), read->count), "picture");
-    // The size query shares deletion only, so even a reader stops it.
+  const struct {
+    DWORD access, share_mode;
+    bool read;
+  } holders[] = {
+      {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+      {GENERIC_READ, FILE_SHARE_READ, true},
+      {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+  };
+  for (const auto& holder : holders) {
+    const ChildHoldingFile child(Wide("shared.png"), holder.access, holder.share_mode);
+    ASSERT_TRUE(child.Opened());
+    EXPECT_EQ(ReadWholeFile(Wide("shared.png")).has_value(), holder.read) << holder.access;
     EXPECT_FALSE(QueryFileSize(Wide("shared.png")).has_value());
-    EXPECT_FALSE(Overwrite("shared.png", "new"));
-  }
-  {
-    const ChildHoldingFile holder(Wide("shared.png"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    ASSERT_TRUE(holder.Opened());
     EXPECT_FALSE(Overwrite("shared.png", "new"));
   }
   EXPECT_EQ(QueryFileSize(Wide("shared.png")), std::optional<DWORD>(7));
@@ -110,12 +108,14 @@ TEST_F(WholeFileTest, RefusedOrFailingOverwriteLeavesEverythingAsItWas) {
   EXPECT_FALSE(Overwrite("readonly.png", "new"));
   // No file may grow past 2,000 bytes in the child: its write falls short.
   WriteBytes(scratch_.PathOf("photo.png"), old_content);
-  const int status = RunInChild([&] {
+  const pid_t child = fork();
+  if (child == 0) {
     signal(SIGXFSZ, SIG_IGN);
     const struct rlimit limit = {2000, 2000};
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
-    return Overwrite("photo.png", std::string(5000, 'n')) ? 1 : 0;
-  });
+    _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 && !Overwrite("photo.png", std::string(5000, 'n')) ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_EQ(status, 0);
   // An unwritable folder takes no new file beside the old one.
   WriteBytes(scratch_.PathOf("inside.png"), old_content);

@@ -10,14 +10,9 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-HANDLE Open(const std::string& path, DWORD access, DWORD share_mode, DWORD disposition = OPEN_EXISTING,
-            DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-  return CreateFileW(WidePath(path).c_str(), access, share_mode, nullptr, disposition, attributes, nullptr);
-}
-
 HANDLE CreateTemporary(const std::string& path) {
-  return Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW,
-              FILE_ATTRIBUTE_TEMPORARY);
+  return CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                     CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr);
 }
 
 // The first open is held by another process: the modes hold between them.
@@ -43,7 +38,8 @@ TEST(FileApiTest, SecondOpenMeetsTheShareModeOfAnotherProcess) {
     SCOPED_TRACE(c.name);
     const ChildHoldingFile first(WidePath(path), c.first_access, c.first_share);
     ASSERT_TRUE(first.Opened());
-    const HANDLE second = Open(path, c.second_access, c.second_share);
+    const HANDLE second =
+        CreateFileW(WidePath(path).c_str(), c.second_access, c.second_share, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.second_opens);
     if (second != INVALID_HANDLE_VALUE) {
       CloseHandle(second);

@@ -83,13 +83,4 @@ ChildHoldingFile::~ChildHoldingFile() {
   waitpid(child_, nullptr, 0);
 }
 
-int RunInChild(const std::function<int()>& body) {
-  const pid_t child = fork();
-  if (child < 0) return -1;
-  if (child == 0) _exit(body());
-  int status = 0;
-  if (waitpid(child, &status, 0) != child) return -1;
-  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-}
-
 }  // namespace repng::testing

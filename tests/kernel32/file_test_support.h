@@ -5,7 +5,6 @@
 #include <sys/types.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,9 +59,5 @@ class ChildHoldingFile {
   int channel_ = -1;
   bool opened_ = false;
 };
-
-// The exit status of body run in a forked child; 128 + signal when a signal
-// ended it.
-int RunInChild(const std::function<int()>& body);
 
 }  // namespace repng::testing
