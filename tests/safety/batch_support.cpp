@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -50,12 +52,9 @@ std::string MakeGifPicture(uint32_t side, uint32_t variant) {
   Bytes palette;
   for (uint32_t i = 0; i < 16 * 3; ++i) palette.push_back(static_cast<uint8_t>(i / 3 * 16 + i % 3 * 40 + variant));
   const auto edge = static_cast<uint16_t>(side);
-  Bytes gif = repng::test::GifHeader(edge, edge, palette);
   repng::test::GifFrame frame{.width = edge, .height = edge, .transparent_index = variant % 2 == 0 ? 3 : -1};
   for (uint32_t i = 0; i < side * side; ++i) frame.indices.push_back(static_cast<uint8_t>((i % side / 4 + i / side / 3 + variant) % 16));
-  repng::test::AppendGifFrame(gif, frame);
-  repng::test::EndGif(gif);
-  return TextOf(gif);
+  return TextOf(repng::test::MakeGif(edge, edge, palette, {frame}));
 }
 
 }  // namespace
@@ -127,14 +126,9 @@ pid_t StartBatch(const Batch& batch) {
 int WaitForBatch(pid_t child, long* peak_kib) {
   siginfo_t info{};
   while (peak_kib != nullptr && waitid(P_PID, id_t(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0) {
-    if (std::FILE* status = std::fopen(("/proc/" + std::to_string(child) + "/status").c_str(), "r")) {
-      char line[256];
-      long peak = 0;
-      while (std::fgets(line, sizeof line, status) != nullptr && std::sscanf(line, "VmHWM: %ld kB", &peak) != 1) {
-      }
-      std::fclose(status);
-      *peak_kib = std::max(*peak_kib, peak);
-    }
+    std::ifstream status("/proc/" + std::to_string(child) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("VmHWM:")) *peak_kib = std::max(*peak_kib, std::stol(line.substr(6)));
     usleep(2000);
   }
   int status = 0;

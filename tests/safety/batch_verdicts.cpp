@@ -1,9 +1,9 @@
 // What a batch left behind: the program's report, and the folder.
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "platform/gdiplus/codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
@@ -36,12 +36,9 @@ const std::regex kCrashLine("(?:(.+?)" + kOldSize + kSize + ")?" + kCrash + "\r\
 constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr std::string_view kPngEnd("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
 
-std::optional<codecs::DecodedImage> Decode(const std::string& bytes) {
-  codecs::DecodedImage image;
-  if (codecs::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &image) !=
-      codecs::DecodeResult::kOk)
-    return std::nullopt;
-  return image;
+bool Decodes(const std::string& bytes, codecs::DecodedImage& image) {
+  return codecs::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &image) ==
+         codecs::DecodeResult::kOk;
 }
 
 }  // namespace
@@ -49,21 +46,19 @@ std::optional<codecs::DecodedImage> Decode(const std::string& bytes) {
 // What the program keeps of a picture: its premultiplied pixels.
 bool IsPngOf(const std::string& original, const std::string& candidate) {
   if (!candidate.starts_with(kPngSignature) || !candidate.ends_with(kPngEnd)) return false;
-  const std::optional<codecs::DecodedImage> before = Decode(original);
-  const std::optional<codecs::DecodedImage> after = Decode(candidate);
-  return before && after && before->width == after->width && before->height == after->height &&
-         std::equal(before->argb.begin(), before->argb.end(), after->argb.begin(), after->argb.end(),
-                    [](uint32_t a, uint32_t b) { return pixel::Premultiply(a) == pixel::Premultiply(b); });
+  codecs::DecodedImage before;
+  codecs::DecodedImage after;
+  return Decodes(original, before) && Decodes(candidate, after) && before.width == after.width &&
+         before.height == after.height &&
+         std::ranges::equal(before.argb, after.argb, {}, pixel::Premultiply, pixel::Premultiply);
 }
 
 Report ReadReport(const Batch& batch) {
   const std::set<std::string> names(batch.names.begin(), batch.names.end());
-  const std::string output = testing::ReadBytes(batch.log);
+  std::istringstream output(testing::ReadBytes(batch.log));
   Report report;
-  for (size_t start = 0; start < output.size();) {
-    const size_t end = std::min(output.find('\n', start), output.size() - 1) + 1;
-    const std::string line = output.substr(start, end - start);
-    start = end;
+  for (std::string line; std::getline(output, line);) {
+    line += output.eof() ? "" : "\n";  // the last line may end without one
     std::smatch match;
     if (std::regex_match(line, match, kFileLine) && names.count(match[1]) != 0) {
       ++report.finished;
@@ -88,13 +83,11 @@ FolderExpectation Snapshot(const std::string& folder) {
 std::vector<std::string> CheckFolder(const std::string& folder, const FolderExpectation& expectation, Tally& tally) {
   std::vector<std::string> problems;
   for (const auto& [name, expected] : expectation) {
-    const auto& versions = expected.versions;
     const std::filesystem::path path = std::filesystem::path(folder) / name;
     if (!std::filesystem::exists(path)) {
       if (!expected.may_vanish) problems.push_back(name + ": lost");
     } else if (const std::string now = testing::ReadBytes(path);
-               std::find(versions.begin(), versions.end(), now) == versions.end() &&
-               std::none_of(versions.begin(), versions.end(), [&](const std::string& v) { return IsPngOf(v, now); })) {
+               std::ranges::none_of(expected.versions, [&](const auto& v) { return v == now || IsPngOf(v, now); })) {
       problems.push_back(name + ": damaged");
     }
   }

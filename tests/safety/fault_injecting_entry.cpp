@@ -34,12 +34,6 @@ void* Allocate(std::size_t size) {
   return std::malloc(size == 0 ? 1 : size);
 }
 
-void* AllocateOrThrow(std::size_t size) {
-  void* block = Allocate(size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
-}
-
 }  // namespace
 
 int RealProcessPathList(int argument_count, WCHAR* arguments[]) __asm__("__real__Z15ProcessPathListiPPDs");
@@ -66,8 +60,11 @@ int FaultyProcessPathList(int argument_count, WCHAR* arguments[]) {
 
 // Each form with its deletes, so that the sanitizers see matching pairs; the
 // over-aligned forms, which the program does not use, stay the library's.
-#define REPNG_ALLOCATION_FORMS(new_name, delete_name)                                              \
-  void* new_name(std::size_t size) { return AllocateOrThrow(size); }                            \
+#define REPNG_ALLOCATION_FORMS(new_name, delete_name)                                           \
+  void* new_name(std::size_t size) {                                                            \
+    if (void* block = Allocate(size)) return block;                                             \
+    throw std::bad_alloc();                                                                     \
+  }                                                                                             \
   void* new_name(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }   \
   void delete_name(void* block) noexcept { std::free(block); }                                  \
   void delete_name(void* block, std::size_t) noexcept { std::free(block); }                     \

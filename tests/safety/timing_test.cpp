@@ -43,7 +43,6 @@ TEST(TimingTest, AKillAtAnyMomentLosesNoFile) {
   // A few hundred small files and 200+ kills in bench/safety; in CI what
   // fits in half a minute, fewer under the sanitizers.
   const size_t kills_wanted = IsBenchRun() ? 220 : kSanitized ? 10 : 40;
-  const size_t kills_needed = kSanitized ? 3 : 8;
   const Files files = MakeSampleBatch(IsBenchRun() ? 250 : 100, 8);
   ScratchFolder folder;
   const ScratchFolder logs;
@@ -77,20 +76,17 @@ TEST(TimingTest, AKillAtAnyMomentLosesNoFile) {
     tally.inputs += files.size();
   }
   std::printf("kills: %zu, leftovers: %zu\n", tally.kills, leftovers);
-  EXPECT_GE(tally.kills, kills_needed);
+  EXPECT_GE(tally.kills, kSanitized ? 3u : 8u);
   RecordTally("kills", tally);
 
-  // The check itself sees damage: two rewritten pictures swapped, and a
-  // file that was not there.
+  // The check itself sees damage: the PNG of another picture of the batch,
+  // and a file that was not there.
   ASSERT_EQ(WaitForBatch(StartBatch(batch)), 0);
-  const std::string first = testing::ReadBytes(folder.PathOf("00000.bmp"));
-  std::filesystem::copy_file(folder.PathOf("00005.bmp"), folder.PathOf("00000.bmp"),
-                             std::filesystem::copy_options::overwrite_existing);
-  testing::WriteBytes(folder.PathOf("00005.bmp"), first);
-  testing::WriteBytes(folder.PathOf(".~repng0"), first);
+  testing::WriteBytes(folder.PathOf("00005.bmp"), testing::ReadBytes(folder.PathOf("00000.bmp")));
+  testing::WriteBytes(folder.PathOf(".~repng0"), "");
   Tally unrecorded;
   EXPECT_EQ(CheckFolder(folder.Folder(), expectation, unrecorded),
-            (std::vector<std::string>{"00000.bmp: damaged", "00005.bmp: damaged", ".~repng0: stray"}));
+            (std::vector<std::string>{"00005.bmp: damaged", ".~repng0: stray"}));
 }
 
 // One instance while another process keeps rewriting or deleting some of
@@ -113,15 +109,13 @@ TEST(TimingTest, InstancesTogetherOrBesideAnotherProcess) {
     }
     // Until the one instance is done, every few milliseconds a file is
     // deleted or saved anew with another picture, as careful programs save:
-    // a new file renamed over the old.
-    const unsigned seed = std::random_device{}();
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<size_t> pick(0, files.size() - 1);
+    // a new file renamed over the old. The files are visited in a stride
+    // that reaches them all; the timing varies from run to run anyway.
     size_t changes = 0;
     for (siginfo_t info{}; instances == 1 && waitid(P_PID, id_t(children[0]), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                            info.si_pid == 0 && changes < 100000;
          ++changes) {
-      const std::string& name = batches[0].names[pick(random)];
+      const std::string& name = batches[0].names[changes * 37 % files.size()];
       if (changes % 3 == 2) {
         std::filesystem::remove(folder.PathOf(name));
         expectation[name].may_vanish = true;
@@ -144,7 +138,7 @@ TEST(TimingTest, InstancesTogetherOrBesideAnotherProcess) {
     }
     Tally tally{.inputs = files.size() * instances};
     EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally), std::vector<std::string>{})
-        << "seed " << seed << ", " << changes << " changes";
+        << changes << " changes";
     EXPECT_GT(rewritten, 0u);  // worked on, not all refused
     RecordTally(part, tally);
     // The report check itself knows which names are the batch's.
