@@ -95,13 +95,10 @@ void AddMagickVariants(std::vector<PictureVariant>& out) {
 
 }  // namespace
 
-const std::vector<PictureVariant>& PictureVariants() {
-  static const std::vector<PictureVariant> variants = [] {
-    std::vector<PictureVariant> all;
-    for (auto* add : {AddPngVariants, AddHandMadeVariants, AddMagickVariants}) add(all);
-    return all;
-  }();
-  return variants;
+std::vector<PictureVariant> PictureVariants() {
+  std::vector<PictureVariant> all;
+  for (auto* add : {AddPngVariants, AddHandMadeVariants, AddMagickVariants}) add(all);
+  return all;
 }
 
 }  // namespace repng::test

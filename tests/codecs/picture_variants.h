@@ -15,6 +15,6 @@ struct PictureVariant {
   Bytes bytes;
 };
 
-const std::vector<PictureVariant>& PictureVariants();
+std::vector<PictureVariant> PictureVariants();
 
 }  // namespace repng::test

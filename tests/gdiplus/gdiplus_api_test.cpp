@@ -45,12 +45,10 @@ TEST_F(GdiplusApi, OneLockAtATimeAndTheLastFailureKeptUntilRead) {
 }
 
 TEST_F(GdiplusApi, WrapperWithoutStorageIsNullAndMakesNoNativeBitmap) {
+  Bitmap bitmap(3, 1, PixelFormat32bppPARGB);
   hooks::SetGdipAllocFails(true);
   EXPECT_EQ(new Bitmap(4, 4, PixelFormat32bppPARGB), nullptr);
   // Nor is a clone's native copy kept without its wrapper (TearDown counts).
-  hooks::SetGdipAllocFails(false);
-  Bitmap bitmap(3, 1, PixelFormat32bppPARGB);
-  hooks::SetGdipAllocFails(true);
   EXPECT_EQ(bitmap.Clone(), nullptr);
   hooks::SetGdipAllocFails(false);
   const std::unique_ptr<Image> clone(bitmap.Clone());
