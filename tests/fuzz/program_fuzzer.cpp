@@ -2,10 +2,13 @@
 // the check: CheckLoad feeds file bytes to LoadImageToHBitmap; CheckRoundTrip
 // encodes a small bitmap made from the bytes with EncodeHBitmapToPng and
 // decodes it back. A broken contract is printed and stops the fuzzer.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "imaging/imaging.h"
@@ -38,32 +41,28 @@ BITMAPINFO Info32(uint32_t width, uint32_t height, bool bottom_up) {
 }
 
 // A handle exactly when the library's decoder takes the bytes, holding the
-// decoded picture premultiplied.
+// decoded picture premultiplied. A handle that DeleteObject refuses stays
+// live, and the count of platform objects sees it.
 [[maybe_unused]] std::string CheckLoad(const uint8_t* data, size_t size) {
   codecs::DecodedImage expected;
   const codecs::DecodeResult decoded = codecs::DecodeImage(data, size, &expected);
   const HBITMAP handle = LoadImageToHBitmap(data, UINT(size));
   if (handle == nullptr) return decoded == codecs::DecodeResult::kOk ? "the load refuses what the decoder takes" : "";
-  std::string failure;
+  const std::unique_ptr<std::remove_pointer_t<HBITMAP>, decltype(&DeleteObject)> owner(handle, DeleteObject);
   // Memory may run out on one attempt and not the other.
-  if (decoded != codecs::DecodeResult::kOk && decoded != codecs::DecodeResult::kOutOfMemory)
-    failure = "the load takes what the decoder refuses";
-  if (decoded == codecs::DecodeResult::kOk) {
-    BITMAPINFO request = Info32(expected.width, expected.height, false);
-    std::vector<uint32_t> pixels(expected.argb.size());
-    const HDC context = CreateCompatibleDC(nullptr);
-    const int rows = GetDIBits(context, handle, 0, expected.height, pixels.data(), &request, DIB_RGB_COLORS);
-    DeleteDC(context);
-    BITMAP description{};
-    GetObjectW(handle, sizeof description, &description);
-    if (description.bmWidth != LONG(expected.width) || description.bmHeight != LONG(expected.height) ||
-        description.bmBitsPixel != 32 || rows != LONG(expected.height))
-      failure = "the bitmap is not the decoded picture's size and depth";
-    for (size_t i = 0; i < pixels.size() && failure.empty(); ++i)
-      if (pixels[i] != pixel::Premultiply(expected.argb[i])) failure = "pixel " + std::to_string(i) + " differs";
-  }
-  if (!DeleteObject(handle) && failure.empty()) failure = "DeleteObject refused the handle";
-  return failure;
+  if (decoded == codecs::DecodeResult::kOutOfMemory) return "";
+  if (decoded != codecs::DecodeResult::kOk) return "the load takes what the decoder refuses";
+  BITMAPINFO request = Info32(expected.width, expected.height, false);
+  std::vector<uint32_t> pixels(expected.argb.size());
+  const HDC context = CreateCompatibleDC(nullptr);
+  const int rows = GetDIBits(context, handle, 0, expected.height, pixels.data(), &request, DIB_RGB_COLORS);
+  DeleteDC(context);
+  BITMAP description{};
+  GetObjectW(handle, sizeof description, &description);
+  if (description.bmWidth != LONG(expected.width) || description.bmHeight != LONG(expected.height) ||
+      description.bmBitsPixel != 32 || rows != LONG(expected.height))
+    return "the bitmap is not the decoded picture's size and depth";
+  return std::ranges::equal(pixels, expected.argb, {}, {}, pixel::Premultiply) ? "" : "the pixels differ";
 }
 
 struct Bitmap {
@@ -132,9 +131,7 @@ Bitmap SyntheticBitmap(const uint8_t* data, size_t size) {
   if (png == nullptr || codecs::DecodePng(png.get(), length, &decoded) != codecs::DecodeResult::kOk)
     return "no PNG that decodes";
   if (decoded.width != bitmap.width || decoded.height != bitmap.height) return "the PNG has another size";
-  for (size_t i = 0; i < bitmap.pixels.size(); ++i)
-    if (pixel::Premultiply(decoded.argb[i]) != bitmap.pixels[i]) return "pixel " + std::to_string(i) + " differs";
-  return "";
+  return std::ranges::equal(decoded.argb, bitmap.pixels, {}, pixel::Premultiply) ? "" : "the pixels differ";
 }
 
 }  // namespace
