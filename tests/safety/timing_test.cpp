@@ -31,8 +31,7 @@ size_t RemoveKillLeftovers(const ScratchFolder& folder, const Files& files) {
   for (const std::string& name : folder.Names()) {
     if (!std::regex_match(name, std::regex(R"(\.~repng-\d+-\d+)"))) continue;
     const std::string content = testing::ReadBytes(folder.PathOf(name));
-    EXPECT_TRUE(std::any_of(files.begin(), files.end(), [&](const auto& file) { return IsPngOf(file.second, content); }))
-        << name;
+    EXPECT_TRUE(std::ranges::any_of(files, [&](const auto& file) { return IsPngOf(file.second, content); })) << name;
     std::filesystem::remove(folder.PathOf(name));
     ++leftovers;
   }
@@ -137,8 +136,7 @@ TEST(TimingTest, InstancesTogetherOrBesideAnotherProcess) {
       rewritten += report.rewritten;
     }
     Tally tally{.inputs = files.size() * instances};
-    EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally), std::vector<std::string>{})
-        << changes << " changes";
+    EXPECT_EQ(CheckFolder(folder.Folder(), expectation, tally), std::vector<std::string>{}) << changes << " changes";
     EXPECT_GT(rewritten, 0u);  // worked on, not all refused
     RecordTally(part, tally);
     // The report check itself knows which names are the batch's.
