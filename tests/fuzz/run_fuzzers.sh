@@ -20,7 +20,7 @@ CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug
   -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
   -DREPNG_FUZZ=ON -DREPNG_SANITIZE=ON >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]/#/fuzz_}" >/dev/null
-mkdir -p "$build/fuzz-crashes" "$build/fuzz-logs"
+mkdir -p "$build/fuzz-crashes" "$build/fuzz-logs" "${targets[@]/#/$build/fuzz-corpus/}"
 
 # Seeds: small pictures in the formats' common variants (seed_recipes.txt),
 # made with ImageMagick, each also under image/ for the whole-file targets;
@@ -48,7 +48,6 @@ for target in "${targets[@]}"; do
     roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=8192) ;;
     load) inputs[0]=$seeds/image ;;
   esac
-  mkdir -p "$build/fuzz-corpus/$target"
   echo "== fuzz_$target for ${seconds}s"
   executed=0; crashes=0; start=$SECONDS
   # At most 20 restarts: a crash found at once would otherwise restart the

@@ -23,14 +23,11 @@ namespace {
 
 std::atomic<bool> g_counting{false};
 std::atomic<uint64_t> g_allocations{0};
-std::atomic<bool> g_failed{false};
 uint64_t g_failing_allocation = 0;  // 0: none
 
 void* Allocate(std::size_t size) {
-  if (g_counting.load(std::memory_order_relaxed) && g_allocations.fetch_add(1) + 1 == g_failing_allocation) {
-    g_failed.store(true);
+  if (g_counting.load(std::memory_order_relaxed) && g_allocations.fetch_add(1) + 1 == g_failing_allocation)
     return nullptr;
-  }
   return std::malloc(size == 0 ? 1 : size);
 }
 
@@ -51,8 +48,9 @@ int FaultyProcessPathList(int argument_count, WCHAR* arguments[]) {
   struct Summary {
     ~Summary() {
       g_counting.store(false);
-      std::fprintf(stderr, "allocations %llu failed %d\n", static_cast<unsigned long long>(g_allocations.load()),
-                   g_failed.load() ? 1 : 0);
+      const uint64_t allocations = g_allocations.load();
+      std::fprintf(stderr, "allocations %llu failed %d\n", static_cast<unsigned long long>(allocations),
+                   g_failing_allocation != 0 && allocations >= g_failing_allocation ? 1 : 0);
     }
   } const summary;
   return RealProcessPathList(argument_count, arguments);
