@@ -41,9 +41,9 @@ struct ZopfliSettings {
   // Zopfli's own block splitter: a large fixed cost (tens of milliseconds
   // even on a few kilobytes) that gains little on small pictures.
   bool split_blocks = false;
-  // Consecutive pieces of the data compressed at the same time, one per
-  // worker; each still finds matches in the data before it, so a piece costs
-  // only its block headers.
+  // Consecutive pieces of the data, shared out among the workers; each still
+  // finds matches in the data before it, so a piece costs only its block
+  // headers, and zopfli's caches grow with a piece, not with the data.
   size_t pieces = 1;
 };
 
