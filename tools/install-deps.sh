@@ -10,6 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   imagemagick
   desktop-file-utils lintian dpkg-dev groff-base
+  python3
 )
 
 bash "$(dirname "$0")"/apt-install-missing.sh "${packages[@]}"
