@@ -55,8 +55,7 @@ TEST(RowSample, BoundKeepsExactlyTheTrialsWhoseEstimateFits) {
     for (size_t bound = 0; bound < 3000; bound += bound < 300 ? 1 : 97) {
       const size_t limit = SampleBound(bound, sample);
       for (size_t size = limit > 3 ? limit - 3 : 0; size < limit + 3; ++size) {
-        EXPECT_EQ(ScaleToWhole(size, sample) <= bound, size <= limit)
-            << size << " against " << bound << " with " << sample.Rows() << " of " << sample.height;
+        EXPECT_EQ(ScaleToWhole(size, sample) <= bound, size <= limit) << size << " against " << bound;
       }
     }
   }
@@ -70,24 +69,17 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
     const uint32_t noise = (i * 2654435761u) >> 8;
     image.argb.push_back(0xFF000000u | (i < width * height / 2 ? i % width * 0x010203u : noise & 0xFFFFFF));
   }
-  SearchBudget budget;
-  budget.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum};
-  budget.strategies = {FilterStrategy::kPaeth, FilterStrategy::kBruteForce};
-  budget.screening_level = kStrongestDeflateLevel;
-  budget.screening_sample = 8 * 1024;
-  budget.finalists = 2;
-  budget.zopfli_finalists = 1;
-  budget.zopfli.pieces = 2;
-  budget.zopfli.split_blocks = true;
-
+  const SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
+                            .strategies = {FilterStrategy::kPaeth, FilterStrategy::kBruteForce},
+                            .screening_level = kStrongestDeflateLevel, .screening_sample = 8 * 1024,
+                            .finalists = 2, .zopfli_finalists = 1,
+                            .zopfli = {.split_blocks = true, .pieces = 2}};
   const Encoding first = FindSmallestEncodingWithin(image, budget);
   const Encoding second = FindSmallestEncodingWithin(image, budget);
   EXPECT_EQ(first.zlib_stream, second.zlib_stream);
   std::vector<uint8_t> png;
   ASSERT_TRUE(WritePngFile(first.raster, first.zlib_stream, &png));
-  const testing::DecodedPng decoded = testing::DecodeWithSpng(png);
-  ASSERT_TRUE(decoded.ok);
-  EXPECT_EQ(decoded.premultiplied, testing::Premultiplied(image.argb));
+  EXPECT_EQ(testing::DecodeWithSpng(png).premultiplied, testing::Premultiplied(image.argb));
 }
 
 }  // namespace
