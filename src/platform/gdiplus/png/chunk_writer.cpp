@@ -5,19 +5,14 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/gdiplus/png/big_endian.h"
+
 namespace repng::png {
 namespace {
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kMaxChunkData = 0x7FFFFFFF;
 constexpr size_t kChunkFraming = 12;  // length, type and CRC
-
-void AppendBigEndian32(uint32_t value, std::vector<uint8_t>* out) {
-  out->push_back(static_cast<uint8_t>(value >> 24));
-  out->push_back(static_cast<uint8_t>(value >> 16));
-  out->push_back(static_cast<uint8_t>(value >> 8));
-  out->push_back(static_cast<uint8_t>(value));
-}
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/gdiplus/png/big_endian.h"
 #include "platform/gdiplus/png/parallel_trials.h"
 
 namespace repng::png {
@@ -103,10 +104,6 @@ struct ZopfliPiece {
   unsigned char last_byte_bits = 0;  // zopfli's bit pointer: 0 when the last byte is full
   size_t Bits() const { return size * 8 - (last_byte_bits == 0 ? 0 : 8u - last_byte_bits); }
 };
-
-void AppendBigEndian32(uint32_t value, std::vector<uint8_t>* out) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(value >> shift));
-}
 
 }  // namespace
 
