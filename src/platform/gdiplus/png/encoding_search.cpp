@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
-#include <new>
 #include <optional>
 #include <string>
-#include <stdexcept>
 #include <tuple>
 
 #include "platform/gdiplus/png/chunk_writer.h"
 #include "platform/gdiplus/png/colour_summary.h"
+#include "platform/gdiplus/png/encoder_fault.h"
 #include "platform/gdiplus/png/palette_order.h"
 #include "platform/gdiplus/png/parallel_trials.h"
 #include "platform/gdiplus/png/row_sample.h"
@@ -72,7 +71,7 @@ double CompressedFraction(const PngRaster& raster) {
   ZlibCompressor compressor(kProbeLevel);
   std::vector<uint8_t> stream;
   if (!compressor.Compress(filtered.data(), filtered.size(), kUnbounded, &stream)) {
-    throw std::bad_alloc();
+    throw EncoderFault("deflate refused an unbounded stream");
   }
   return static_cast<double>(stream.size()) / static_cast<double>(filtered.size());
 }
@@ -111,7 +110,7 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
   for (size_t r = 0; r < reductions.size(); ++r) {
     for (const FilterStrategy strategy : budget.first_strategies) trials->push_back({r, strategy});
   }
-  if (trials->empty()) throw std::invalid_argument("no trials");
+  if (trials->empty()) throw EncoderFault("no trials");
   const size_t kept = std::max<size_t>(budget.reductions_kept, 1);
   Finalists ranking(std::max<size_t>(budget.finalists, kept * budget.first_strategies.size()));
   Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking);
@@ -154,7 +153,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
     if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
     const std::vector<uint8_t>& data = finalists[index].filtered;
     if (!compressors[worker]->Compress(data.data(), data.size(), kUnbounded, &strong[index])) {
-      throw std::bad_alloc();
+      throw EncoderFault("deflate refused an unbounded stream");
     }
   });
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
@@ -208,7 +207,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
     finalists = ScreenAll(sampled, sample, budget, &trials);
     FilterWholeFinalists(reductions, trials, &finalists);
   }
-  if (finalists.empty()) throw std::bad_alloc();
+  if (finalists.empty()) throw EncoderFault("no finalist");
   std::vector<size_t> layouts;
   for (const Screened& finalist : finalists) {
     layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));

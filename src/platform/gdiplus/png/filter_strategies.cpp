@@ -4,9 +4,9 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <new>
 #include <optional>
 
+#include "platform/gdiplus/png/encoder_fault.h"
 #include "platform/gdiplus/png/row_filters.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
@@ -119,6 +119,18 @@ class RowScorer {
   std::vector<uint8_t> scratch_;
 };
 
+// A fixed strategy's value is the filter byte it writes before every row.
+constexpr bool CarriesFilterByte(FilterStrategy strategy, uint8_t filter) {
+  return static_cast<uint8_t>(strategy) == filter;
+}
+static_assert(CarriesFilterByte(FilterStrategy::kNone, kFilterNone) &&
+              CarriesFilterByte(FilterStrategy::kSub, kFilterSub) &&
+              CarriesFilterByte(FilterStrategy::kUp, kFilterUp) &&
+              CarriesFilterByte(FilterStrategy::kAverage, kFilterAverage) &&
+              CarriesFilterByte(FilterStrategy::kPaeth, kFilterPaeth));
+static_assert(static_cast<uint8_t>(FilterStrategy::kMinSum) == kFilterCount,
+              "the adaptive strategies follow the fixed ones");
+
 bool IsFixed(FilterStrategy strategy) {
   return static_cast<uint8_t>(strategy) < kFilterCount;
 }
@@ -151,7 +163,7 @@ size_t FilteredSizeOf(const PngRaster& raster) {
 std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strategy) {
   const size_t row_bytes = RowBytes(raster);
   const size_t total = FilteredSizeOf(raster);
-  if (total == 0 || raster.rows.size() != row_bytes * raster.height) throw std::bad_alloc();
+  if (total == 0 || raster.rows.size() != row_bytes * raster.height) throw EncoderFault("raster size");
   const size_t stride = FilterStrideOf(raster.color_type, raster.bit_depth);
 
   std::vector<uint8_t> out(total);

@@ -1,7 +1,8 @@
 #include "platform/gdiplus/png/palette_order.h"
 
 #include <algorithm>
-#include <stdexcept>
+
+#include "platform/gdiplus/png/encoder_fault.h"
 
 namespace repng::png {
 namespace {
@@ -25,7 +26,7 @@ ColourStatistics GatherStatistics(const StraightImage& image, const std::vector<
   ColourStatistics stats{std::vector<uint64_t>(n, 0), std::vector<uint64_t>(n * n, 0)};
   auto index_of = [&colours](uint32_t colour) -> size_t {
     const auto it = std::lower_bound(colours.begin(), colours.end(), colour);
-    if (it == colours.end() || *it != colour) throw std::invalid_argument("colour missing from palette");
+    if (it == colours.end() || *it != colour) throw EncoderFault("colour missing from palette");
     return static_cast<size_t>(it - colours.begin());
   };
   std::vector<size_t> previous_row(image.width), current_row(image.width);
@@ -117,7 +118,7 @@ std::vector<uint32_t> OrderPalette(const StraightImage& image, const std::vector
       if (i > 0 && colour == previous) continue;
       previous = colour;
       const auto it = std::lower_bound(colours.begin(), colours.end(), colour);
-      if (it == colours.end() || *it != colour) throw std::invalid_argument("colour missing from palette");
+      if (it == colours.end() || *it != colour) throw EncoderFault("colour missing from palette");
       const size_t index = static_cast<size_t>(it - colours.begin());
       if (!seen[index]) {
         seen[index] = true;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
-#include <stdexcept>
 #include <utility>
+
+#include "platform/gdiplus/png/encoder_fault.h"
 
 namespace repng::png {
 namespace {
@@ -43,7 +43,7 @@ PngRaster EmptyRaster(const StraightImage& image, ColorType type, uint8_t bit_de
   const size_t row_bytes = RowBytes(raster);
   if (row_bytes == 0 || image.height > SIZE_MAX / row_bytes ||
       image.argb.size() != size_t{image.width} * image.height) {
-    throw std::bad_alloc();
+    throw EncoderFault("raster size");
   }
   raster.rows.assign(row_bytes * image.height, 0);
   return raster;
@@ -63,7 +63,7 @@ class PaletteIndex {
     if (primed_ && colour == last_colour_) return last_index_;
     const auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(colour, uint8_t{0}));
     if (it == entries_.end() || it->first != colour) {
-      throw std::invalid_argument("colour missing from palette");
+      throw EncoderFault("colour missing from palette");
     }
     primed_ = true;
     last_colour_ = colour;
@@ -121,7 +121,7 @@ PngRaster BuildGrayRaster(const StraightImage& image, const ColourSummary& summa
 
 PngRaster BuildPaletteRaster(const StraightImage& image, const std::vector<uint32_t>& ordered_colours) {
   if (ordered_colours.empty() || ordered_colours.size() > kMaxPaletteEntries) {
-    throw std::invalid_argument("palette size");
+    throw EncoderFault("palette size");
   }
   const uint8_t depth = PaletteBitDepth(ordered_colours.size());
   PngRaster raster = EmptyRaster(image, ColorType::kPalette, depth);

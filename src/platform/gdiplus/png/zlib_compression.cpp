@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/gdiplus/png/big_endian.h"
+#include "platform/gdiplus/png/encoder_fault.h"
 #include "platform/gdiplus/png/parallel_trials.h"
 
 namespace repng::png {
@@ -31,7 +32,11 @@ size_t RoomFor(size_t bound, size_t max_size) {
 
 }  // namespace
 
-ZlibCompressor::ZlibCompressor(int level) : compressor_(libdeflate_alloc_compressor(level)) {
+ZlibCompressor::ZlibCompressor(int level) {
+  // libdeflate refuses a level it does not have the same way as a lack of
+  // memory; only the second is one.
+  if (level < 0 || level > kStrongestDeflateLevel) throw EncoderFault("no such deflate level");
+  compressor_ = libdeflate_alloc_compressor(level);
   if (compressor_ == nullptr) throw std::bad_alloc();
 }
 

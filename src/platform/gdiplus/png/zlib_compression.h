@@ -16,7 +16,7 @@ inline constexpr int kStrongestDeflateLevel = 12;
 // One libdeflate compressor at a fixed level. Not shared between threads.
 class ZlibCompressor {
  public:
-  explicit ZlibCompressor(int level);  // throws std::bad_alloc
+  explicit ZlibCompressor(int level);  // throws std::bad_alloc, or EncoderFault for a level beyond 0..12
   ~ZlibCompressor();
   ZlibCompressor(const ZlibCompressor&) = delete;
   ZlibCompressor& operator=(const ZlibCompressor&) = delete;
@@ -32,7 +32,7 @@ class ZlibCompressor {
   size_t DeflateSize(const uint8_t* data, size_t size, size_t max_size, std::vector<uint8_t>* scratch);
 
  private:
-  libdeflate_compressor* compressor_;
+  libdeflate_compressor* compressor_ = nullptr;
 };
 
 // How zopfli spends its time on one stream.
