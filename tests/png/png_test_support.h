@@ -36,11 +36,12 @@ struct DecodedPng {
   std::string chunks;  // as ChunkSequence gives them
   spng_ihdr header{};
   std::vector<uint32_t> premultiplied;  // 0xAARRGGBB; empty when libspng refuses the file
+  std::vector<uint32_t> straight;       // as stored, fully transparent pixels included
 };
 
 // Decodes with libspng, not with the library under test.
 inline DecodedPng DecodeWithSpng(const std::vector<uint8_t>& png) {
-  DecodedPng result{ChunkSequence(png), {}, {}};
+  DecodedPng result{ChunkSequence(png), {}, {}, {}};
   std::unique_ptr<spng_ctx, decltype(&spng_ctx_free)> context(spng_ctx_new(0), &spng_ctx_free);
   size_t size = 0;
   if (spng_set_png_buffer(context.get(), png.data(), png.size()) != 0 ||
@@ -56,6 +57,7 @@ inline DecodedPng DecodeWithSpng(const std::vector<uint8_t>& png) {
     const uint32_t argb = uint32_t{rgba[i + 3]} << 24 | uint32_t{rgba[i]} << 16 |
                           uint32_t{rgba[i + 1]} << 8 | rgba[i + 2];
     result.premultiplied.push_back(pixel::Premultiply(argb));
+    result.straight.push_back(argb);
   }
   return result;
 }

@@ -3,4 +3,5 @@ repng_gtest(png_encoder_test
     png/encoder_roundtrip_test.cpp
     png/raster_codec_test.cpp
     png/search_test.cpp
+    png/translucent_colours_test.cpp
   LIBS repng_pngenc PkgConfig::SPNG)

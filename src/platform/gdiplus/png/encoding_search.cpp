@@ -13,6 +13,7 @@
 #include "platform/gdiplus/png/palette_order.h"
 #include "platform/gdiplus/png/parallel_trials.h"
 #include "platform/gdiplus/png/row_sample.h"
+#include "platform/gdiplus/png/translucent_colours.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
 namespace repng::png {
@@ -232,6 +233,12 @@ std::vector<ReducedCandidate> BuildReductions(const StraightImage& image) {
   std::vector<ReducedCandidate> reductions;
   reductions.push_back({"truecolour", BuildTruecolourRaster(image, summary)});
   if (summary.all_gray) reductions.push_back({"gray", BuildGrayRaster(image, summary)});
+  if (HasTranslucentPixels(image)) {
+    const StraightImage smooth = SmoothTranslucentColours(image);
+    const ColourSummary smooth_summary = SummariseColours(smooth.argb.data(), smooth.argb.size());
+    reductions.push_back({"truecolour/smooth", BuildTruecolourRaster(smooth, smooth_summary)});
+    if (smooth_summary.all_gray) reductions.push_back({"gray/smooth", BuildGrayRaster(smooth, smooth_summary)});
+  }
   if (summary.fits_palette) {
     for (int order = 0; order < kPaletteOrderCount; ++order) {
       const auto palette_order = static_cast<PaletteOrder>(order);
