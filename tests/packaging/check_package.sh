@@ -12,10 +12,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB -B "$work/out" > "$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/out/repng_*_amd64.deb) || fail "no repng_<version>_amd64.deb"
 
-# Every shared library the program links must be a dependency, and each
-# dependency must be a real package.
+# Every shared library the program links must be a dependency, beside the
+# launcher's luit, and each dependency must be a real package.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libstdc++6 libspng0 libdeflate0 libjpeg62-turbo libgif7 libtiff6; do
+for lib in luit libc6 libstdc++6 libspng0 libdeflate0 libjpeg62-turbo libgif7 libtiff6; do
   grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
@@ -29,7 +29,7 @@ done
 [ -x "$root/bin/repng" ] || fail "repng not executable"
 
 desktop-file-validate "$root/share/applications/repng.desktop" || fail "desktop entry"
-grep -q '^Exec=repng %F$' "$root/share/applications/repng.desktop" || fail "desktop Exec"
+grep -q '^Exec=luit -encoding GBK -- repng %F$' "$root/share/applications/repng.desktop" || fail "desktop Exec"
 grep -q '^Terminal=true$' "$root/share/applications/repng.desktop" || fail "desktop Terminal"
 
 # The man page renders without warnings and names every report line.
