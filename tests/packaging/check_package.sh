@@ -35,7 +35,7 @@ grep -q '^Terminal=true$' "$root/share/applications/repng.desktop" || fail "desk
 # The man page renders without warnings and names every report line.
 man_text=$(zcat "$root/share/man/man1/repng.1.gz" | groff -man -Tutf8 -ww -k -P-cbou 2>"$work/groff.err")
 [ -s "$work/groff.err" ] && { cat "$work/groff.err"; fail "man page warnings"; }
-for phrase in 不是图片 不处理 新大小 写入失败 "EXIT STATUS" "iconv"; do
+for phrase in 不是图片 不处理 新大小 写入失败 "EXIT STATUS" iconv luit; do
   grep -q "$phrase" <<<"$man_text" || fail "man page lacks $phrase"
 done
 
