@@ -17,6 +17,16 @@ add_custom_target(repng_docs ALL
 
 install(FILES ${PROJECT_BINARY_DIR}/packaging/repng.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/repng.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# Desktop terminals are UTF-8 and the report is GBK, so the launcher runs the
+# program under luit; the package depends on it, a plain install only says so.
+install(CODE [[
+  find_program(REPNG_LUIT luit NO_CACHE)
+  if(REPNG_LUIT)
+    message(STATUS "The desktop entry runs repng under ${REPNG_LUIT} -encoding GBK")
+  else()
+    message(STATUS "The desktop entry runs repng under luit -encoding GBK: install luit (Debian package luit) for the launcher to work")
+  endif()
+]])
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/repng.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/repng)
@@ -35,6 +45,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The launcher's converter; the libraries' packages are added after it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS luit)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -11,6 +11,7 @@ packages=(
   imagemagick
   desktop-file-utils lintian dpkg-dev groff-base
   python3
+  luit tmux
 )
 
 bash "$(dirname "$0")"/apt-install-missing.sh "${packages[@]}"
