@@ -17,7 +17,10 @@ namespace {
 
 class WholeFileTest : public ::testing::Test {
  protected:
-  ~WholeFileTest() override { posix::testing::SetUnnamedFilesAllowed(true); }
+  ~WholeFileTest() override {
+    posix::testing::ClearFileFaults();
+    posix::testing::SetUnnamedFilesAllowed(true);
+  }
   Path Wide(const std::string& name) const { return WidePath(scratch_.PathOf(name)); }
   bool Overwrite(const std::string& name, const std::string& bytes) const {
     return WriteWholeFile(Wide(name), reinterpret_cast<const BYTE*>(bytes.data()), static_cast<int>(bytes.size()));
@@ -125,6 +128,31 @@ TEST_F(WholeFileTest, RefusedOrFailingOverwriteLeavesEverythingAsItWas) {
   for (const std::string name : {"inside.png", "photo.png", "readonly.png"})
     EXPECT_EQ(ReadBytes(scratch_.PathOf(name)), old_content) << name;
   EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"inside.png", "photo.png", "readonly.png"}));
+}
+
+// ReplaceFileW can fail after the old file has left its name: the new file
+// then takes the name by a move, or, when that fails too, stays whole under
+// its hidden name.
+TEST_F(WholeFileTest, ReplaceThatLosesTheOldFileFallsBackToAMove) {
+  using posix::testing::FileFault;
+  for (const bool unnamed : {true, false})
+    for (const bool move_fails : {false, true}) {
+      SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + (move_fails ? ", move fails" : ""));
+      posix::testing::SetUnnamedFilesAllowed(unnamed);
+      WriteBytes(scratch_.PathOf("photo.bmp"), std::string(1000, 'o'), 0640);
+      posix::testing::InjectFileFault(FileFault::kReplaceAfterRemovingOld);
+      if (move_fails) posix::testing::InjectFileFault(FileFault::kMove);
+      const bool written = Overwrite("photo.bmp", "new");
+      posix::testing::ClearFileFaults();
+      EXPECT_EQ(written, !move_fails);
+      const std::string left = move_fails ? ".~repng0" : "photo.bmp";
+      ASSERT_EQ(scratch_.Names(), std::vector<std::string>{left});
+      EXPECT_EQ(ReadBytes(scratch_.PathOf(left)), "new");
+      if (!move_fails) {
+        EXPECT_EQ(PermissionBitsOf(scratch_.PathOf(left)), 0640u);
+      }
+      ASSERT_EQ(unlink(scratch_.PathOf(left).c_str()), 0);
+    }
 }
 
 // With the stamp of the read, whatever took the file's place since is left
