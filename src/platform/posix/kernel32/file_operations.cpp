@@ -54,12 +54,6 @@ DeletionClaim ClaimDeletion(const std::string& name, const struct stat& status) 
   return {std::move(file), granted};
 }
 
-// Makes a change of names in a folder durable.
-bool SyncFolderOf(const std::string& name) {
-  UniqueFd folder(open(ParentFolderOf(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return folder.IsValid() && fsync(folder.Get()) == 0;
-}
-
 }  // namespace
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
