@@ -216,8 +216,7 @@ TEST_F(WholeFileTest, FailedOverwriteOfAHardLinkedFileIsUndone) {
   };
   for (const bool unnamed : {true, false})
     for (const auto& c : cases) {
-      SCOPED_TRACE(std::to_string(int(c.fault)) + " failing " + std::to_string(c.failing) + (unnamed ? ", unnamed" : "") +
-                   (c.taken ? ", name taken" : "") + (c.move_fails ? ", move fails" : ""));
+      SCOPED_TRACE("case " + std::to_string(&c - cases) + (unnamed ? ", unnamed" : ", named"));
       posix::testing::SetUnnamedFilesAllowed(unnamed);
       WriteBytes(scratch_.PathOf("hard.png"), old_content);
       ASSERT_EQ(link(scratch_.PathOf("hard.png").c_str(), scratch_.PathOf("other.png").c_str()), 0);
