@@ -24,6 +24,8 @@ Schedule& ScheduleOf(FileFault fault) { return g_schedules[static_cast<size_t>(f
 }  // namespace
 
 void InjectFileFault(FileFault fault, unsigned passing, unsigned failing) {
+  // A number from outside (the faulty program's environment) may name none.
+  if (static_cast<size_t>(fault) >= kFaultCount) return;
   Schedule& schedule = ScheduleOf(fault);
   schedule.passing.store(passing);
   schedule.failing.store(failing);
