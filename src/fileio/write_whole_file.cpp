@@ -1,8 +1,12 @@
 // The overwrite never leaves a file truncated or half-written: the new bytes
 // go to disk in a new file beside the old one first, and only a complete,
-// flushed copy takes the old one's place.
+// flushed copy takes the old one's place. A file with several names is
+// written over in place instead, with a copy of its old content beside it to
+// write back should that fail.
+#include <algorithm>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "fileio/scoped_file_handle.h"
 #include "fileio/whole_file.h"
@@ -14,6 +18,8 @@ namespace {
 constexpr int kMaxSiblingNames = 10;
 // Tries of the final name, which can grow between two calls.
 constexpr int kMaxFinalPathTries = 3;
+// Old content is copied through a buffer of this size, not held whole.
+constexpr DWORD kCopyChunkBytes = 1 << 16;
 
 // What ends a folder's part of a path. Elsewhere than on Windows a
 // backslash is an ordinary character of a name.
@@ -51,12 +57,12 @@ bool WriteAllAt(HANDLE file, const BYTE* bytes, DWORD length) {
   return WriteFile(file, bytes, length, &written, nullptr) && written == length;
 }
 
-// The complete new content, flushed to disk, in a file beside the old one
-// that stays open until it takes the old one's place. Created temporary:
-// on Linux it has no name in the folder until then, so that a process
-// killed on the way leaves nothing behind, and nobody else may read it.
-// Unless kept, it is removed however the overwrite ends, exceptions
-// included.
+// Complete content, flushed to disk, in a file beside the old one: the new
+// content, which stays open until it takes the old one's place, or a copy of
+// the old. Created temporary: on Linux it has no name in the folder until
+// then (or until it is closed), so that a process killed on the way leaves
+// nothing behind, and nobody else may read it. Unless kept, it is removed
+// however the overwrite ends, exceptions included.
 class NewFile {
  public:
   NewFile(Path name, HANDLE handle) : name_(std::move(name)), handle_(handle) {}
@@ -87,7 +93,9 @@ class NewFile {
   bool kept_ = false;
 };
 
-std::optional<NewFile> WriteNewFileBeside(const Path& final_path, const BYTE* bytes, DWORD length) {
+// A new file beside the old one, filled by `fill` and flushed.
+template <typename Fill>
+std::optional<NewFile> NewFileBeside(const Path& final_path, Fill fill) {
   // The new name does not grow with the old one, so that a name near the
   // length limit can still be rewritten.
   const Path folder = FolderPartOf(final_path);
@@ -104,11 +112,28 @@ std::optional<NewFile> WriteNewFileBeside(const Path& final_path, const BYTE* by
       return std::nullopt;
     }
     NewFile file(std::move(name), handle);
-    if (!WriteAllAt(file.Handle().Get(), bytes, length) || !FlushFileBuffers(file.Handle().Get()))
-      return std::nullopt;
+    if (!fill(file.Handle().Get()) || !FlushFileBuffers(file.Handle().Get())) return std::nullopt;
     return file;
   }
   return std::nullopt;
+}
+
+bool Rewind(HANDLE file) {
+  LARGE_INTEGER start{};
+  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
+}
+
+// The first `length` bytes of one file become the whole of another.
+bool CopyContent(HANDLE from, HANDLE to, ULONGLONG length, std::vector<BYTE>& buffer) {
+  if (!Rewind(from) || !Rewind(to)) return false;
+  for (ULONGLONG done = 0; done < length;) {
+    const auto chunk = static_cast<DWORD>(std::min<ULONGLONG>(length - done, buffer.size()));
+    DWORD got = 0;
+    if (!ReadFile(from, buffer.data(), chunk, &got, nullptr) || got != chunk) return false;
+    if (!WriteAllAt(to, buffer.data(), chunk)) return false;
+    done += chunk;
+  }
+  return SetEndOfFile(to) != FALSE;
 }
 
 // When in doubt, both answer no: the new file then stays rather than risk
@@ -130,21 +155,51 @@ bool MoveIntoPlace(const Path& final_path, const Path& new_name) {
   return false;
 }
 
+// Where the old content's copy stays when undoing a failed overwrite failed
+// too, so that every name of the file holds a damaged picture: beside the
+// file, under a name that says what it is and takes no other file's place,
+// or else under the hidden name it already has.
+void KeepOriginal(NewFile& original, const Path& final_path) {
+  original.Keep();
+  for (int attempt = 0; attempt < kMaxSiblingNames; ++attempt) {
+    Path name = final_path + TEXT(".repng-original");
+    if (attempt > 0) {
+      name.push_back(TEXT('-'));
+      name.push_back(static_cast<WCHAR>(TEXT('0') + attempt));
+    }
+    if (MoveFileExW(original.Name().c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return;
+  }
+}
+
 // A file with several names keeps them all only when its content changes in
-// place. The complete copy gets its own name first, so that whatever
-// happens to the overwrite a complete picture stays on disk.
-bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, NewFile& copy, const BYTE* bytes,
+// place. Its old content is saved beside it first, under a name, so that a
+// failed or killed overwrite leaves the old picture whole on disk, and a
+// failed one is undone under every name.
+bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, ULONGLONG old_length, const BYTE* bytes,
                       DWORD length) {
-  if (!copy.Close()) return false;
-  LARGE_INTEGER start{};
-  bool overwritten = SetFilePointerEx(target.Get(), start, nullptr, FILE_BEGIN) &&
-                     WriteAllAt(target.Get(), bytes, length) && SetEndOfFile(target.Get()) &&
-                     FlushFileBuffers(target.Get());
-  overwritten = target.Close() && overwritten;
-  if (overwritten) return true;
-  // The old content may be half overwritten: the copy is the one to keep.
-  copy.Keep();
-  return MoveIntoPlace(final_path, copy.Name());
+  // Taken before anything changes: running out of memory later would stop
+  // the undoing.
+  std::vector<BYTE> buffer(kCopyChunkBytes);
+  std::optional<NewFile> original =
+      NewFileBeside(final_path, [&](HANDLE copy) { return CopyContent(target.Get(), copy, old_length, buffer); });
+  // Named now, so that a kill during the overwrite leaves it behind; read
+  // back through that name to undo a failed one.
+  if (!original || !original->Close()) return false;
+  ScopedFileHandle saved(CreateFileW(original->Name().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!saved.IsValid()) return false;
+
+  // Once flushed, the new content is on disk whatever the close says.
+  if (Rewind(target.Get()) && WriteAllAt(target.Get(), bytes, length) && SetEndOfFile(target.Get()) &&
+      FlushFileBuffers(target.Get()))
+    return true;
+  const bool restored = CopyContent(saved.Get(), target.Get(), old_length, buffer) && FlushFileBuffers(target.Get());
+  target.Close();
+  saved.Close();
+  if (!restored) KeepOriginal(*original, final_path);
+  return false;
 }
 
 bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, const FileStamp* expected) {
@@ -158,9 +213,14 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, c
   const std::optional<Path> final_path = FinalPathOf(target.Get());
   if (!final_path) return false;
 
-  std::optional<NewFile> new_file = WriteNewFileBeside(*final_path, bytes, length);
+  if (info.nNumberOfLinks > 1) {
+    const ULONGLONG old_length = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return OverwriteInPlace(target, *final_path, old_length, bytes, length);
+  }
+
+  std::optional<NewFile> new_file =
+      NewFileBeside(*final_path, [&](HANDLE file) { return WriteAllAt(file, bytes, length); });
   if (!new_file) return false;
-  if (info.nNumberOfLinks > 1) return OverwriteInPlace(target, *final_path, *new_file, bytes, length);
 
   // The old file must not be open, not even by us, when it is replaced;
   // on Windows neither may the new one be.

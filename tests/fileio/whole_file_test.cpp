@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "fileio/whole_file.h"
 #include "kernel32/file_test_support.h"
 #include "platform/posix/kernel32/file_test_hooks.h"
@@ -17,7 +20,10 @@ namespace {
 
 class WholeFileTest : public ::testing::Test {
  protected:
-  ~WholeFileTest() override { posix::testing::SetUnnamedFilesAllowed(true); }
+  ~WholeFileTest() override {
+    posix::testing::ClearFileFaults();
+    posix::testing::SetUnnamedFilesAllowed(true);
+  }
   Path Wide(const std::string& name) const { return WidePath(scratch_.PathOf(name)); }
   bool Overwrite(const std::string& name, const std::string& bytes) const {
     return WriteWholeFile(Wide(name), reinterpret_cast<const BYTE*>(bytes.data()), static_cast<int>(bytes.size()));
@@ -127,6 +133,31 @@ TEST_F(WholeFileTest, RefusedOrFailingOverwriteLeavesEverythingAsItWas) {
   EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"inside.png", "photo.png", "readonly.png"}));
 }
 
+// ReplaceFileW can fail after the old file has left its name: the new file
+// then takes the name by a move, or, when that fails too, stays whole under
+// its hidden name.
+TEST_F(WholeFileTest, ReplaceThatLosesTheOldFileFallsBackToAMove) {
+  using posix::testing::FileFault;
+  for (const bool unnamed : {true, false})
+    for (const bool move_fails : {false, true}) {
+      SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + (move_fails ? ", move fails" : ""));
+      posix::testing::SetUnnamedFilesAllowed(unnamed);
+      WriteBytes(scratch_.PathOf("photo.bmp"), std::string(1000, 'o'), 0640);
+      posix::testing::InjectFileFault(FileFault::kReplaceAfterRemovingOld);
+      if (move_fails) posix::testing::InjectFileFault(FileFault::kMove);
+      const bool written = Overwrite("photo.bmp", "new");
+      posix::testing::ClearFileFaults();
+      EXPECT_EQ(written, !move_fails);
+      const std::string left = move_fails ? ".~repng0" : "photo.bmp";
+      ASSERT_EQ(scratch_.Names(), std::vector<std::string>{left});
+      EXPECT_EQ(ReadBytes(scratch_.PathOf(left)), "new");
+      if (!move_fails) {
+        EXPECT_EQ(PermissionBitsOf(scratch_.PathOf(left)), 0640u);
+      }
+      ASSERT_EQ(unlink(scratch_.PathOf(left).c_str()), 0);
+    }
+}
+
 // With the stamp of the read, whatever took the file's place since is left
 // alone, and where the file has gone nothing is created (creating it only to
 // delete it again by name could delete another program's save).
@@ -158,6 +189,62 @@ TEST_F(WholeFileTest, LinksStayLinks) {
   for (const std::string name : {"symbolic.png", "hard.png", "real/target.png"})
     EXPECT_EQ(ReadBytes(scratch_.PathOf(name)), "newer") << name;
   EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"hard.png", "real", "symbolic.png"}));
+}
+
+// A file with several names is rewritten in place after its old content has
+// been saved beside it, so that the in-place write is the second write and
+// the second flush. Its failure is undone from that copy under every name;
+// only when the undoing fails too is the copy kept, under a name that says
+// what it is and takes no other file's place.
+TEST_F(WholeFileTest, FailedOverwriteOfAHardLinkedFileIsUndone) {
+  using posix::testing::FileFault;
+  const std::string old_content(100, 'o');
+  const struct {
+    FileFault fault;
+    unsigned failing;   // calls that fail, from the in-place one on
+    const char* taken;  // a file already there under that name
+    bool move_fails;
+    const char* kept;  // null: the old content is back and nothing is kept
+  } cases[] = {
+      {FileFault::kWrite, 1, nullptr, false, nullptr},
+      {FileFault::kShortWrite, 1, nullptr, false, nullptr},
+      {FileFault::kFlush, 1, nullptr, false, nullptr},
+      {FileFault::kWrite, posix::testing::kEveryCall, nullptr, false, "hard.png.repng-original"},
+      {FileFault::kFlush, posix::testing::kEveryCall, nullptr, false, "hard.png.repng-original"},
+      {FileFault::kWrite, posix::testing::kEveryCall, "hard.png.repng-original", false, "hard.png.repng-original-1"},
+      {FileFault::kWrite, posix::testing::kEveryCall, nullptr, true, ".~repng0"},
+  };
+  for (const bool unnamed : {true, false})
+    for (const auto& c : cases) {
+      SCOPED_TRACE("case " + std::to_string(&c - cases) + (unnamed ? ", unnamed" : ", named"));
+      posix::testing::SetUnnamedFilesAllowed(unnamed);
+      WriteBytes(scratch_.PathOf("hard.png"), old_content);
+      ASSERT_EQ(link(scratch_.PathOf("hard.png").c_str(), scratch_.PathOf("other.png").c_str()), 0);
+      std::vector<std::string> names = {"hard.png", "other.png"};
+      if (c.taken) {
+        WriteBytes(scratch_.PathOf(c.taken), "mine");
+        names.push_back(c.taken);
+      }
+      if (c.kept) names.push_back(c.kept);
+      std::sort(names.begin(), names.end());
+      posix::testing::InjectFileFault(c.fault, 1, c.failing);
+      if (c.move_fails) posix::testing::InjectFileFault(FileFault::kMove);
+      EXPECT_FALSE(Overwrite("hard.png", "new"));
+      posix::testing::ClearFileFaults();
+
+      EXPECT_EQ(scratch_.Names(), names);
+      if (c.kept) {
+        EXPECT_EQ(ReadBytes(scratch_.PathOf(c.kept)), old_content);
+      } else {
+        EXPECT_EQ(std::filesystem::hard_link_count(scratch_.PathOf("hard.png")), 2u);
+        for (const std::string name : {"hard.png", "other.png"})
+          EXPECT_EQ(ReadBytes(scratch_.PathOf(name)), old_content) << name;
+      }
+      if (c.taken) {
+        EXPECT_EQ(ReadBytes(scratch_.PathOf(c.taken)), "mine");
+      }
+      for (const std::string& name : scratch_.Names()) ASSERT_EQ(unlink(scratch_.PathOf(name).c_str()), 0);
+    }
 }
 
 }  // namespace

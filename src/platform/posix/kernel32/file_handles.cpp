@@ -52,8 +52,12 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     std::unique_ptr<FileObject> file = UnregisterFileObject(hObject);
     if (!file) return FALSE;
     // A file that was neither moved into place nor deleted keeps what was
-    // written to it, under the name it was created as.
-    const bool named = file->unnamed_as.empty() || LinkUnnamedFile(file->fd.Get(), file->unnamed_as);
+    // written to it, under the name it was created as. That name is made
+    // durable at once: what was flushed before the close may be the only
+    // complete copy of a picture.
+    const bool naming = !file->unnamed_as.empty();
+    const bool named = !naming || LinkUnnamedFile(file->fd.Get(), file->unnamed_as);
+    if (naming && named) SyncFolderOf(file->unnamed_as);
     const DWORD link_error = named ? ERROR_SUCCESS : Win32ErrorFromErrno(errno, ERROR_GEN_FAILURE);
     // The descriptor is gone whatever close says; its locks go with it.
     if (!file->fd.Reset()) return FailWithErrno(ERROR_GEN_FAILURE);

@@ -63,8 +63,8 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
       (lpBuffer == nullptr && nNumberOfBytesToWrite > 0))
     return FailWith(ERROR_INVALID_PARAMETER);
   const auto* bytes = static_cast<const unsigned char*>(lpBuffer);
-  const bool fails = testing::IsFileFaultInjected(testing::FileFault::kWrite);
-  const bool falls_short = testing::IsFileFaultInjected(testing::FileFault::kShortWrite);
+  const bool fails = testing::FailsThisCall(testing::FileFault::kWrite);
+  const bool falls_short = testing::FailsThisCall(testing::FileFault::kShortWrite);
   // An injected fault lets half the bytes through first, as a full disk would.
   const DWORD wanted = (fails || falls_short) ? nNumberOfBytesToWrite / 2 : nNumberOfBytesToWrite;
   DWORD done = 0;
@@ -118,7 +118,7 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
   const FileObject* file = FileWithRight(hFile, GENERIC_WRITE);
   if (file == nullptr) return FALSE;
-  if (testing::IsFileFaultInjected(testing::FileFault::kFlush)) return FailWith(ERROR_WRITE_FAULT);
+  if (testing::FailsThisCall(testing::FileFault::kFlush)) return FailWith(ERROR_WRITE_FAULT);
   if (fsync(file->fd.Get()) != 0) return FailWithErrno(ERROR_WRITE_FAULT);
   return TRUE;
 }

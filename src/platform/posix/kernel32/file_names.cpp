@@ -1,7 +1,11 @@
 #include "platform/posix/kernel32/file_names.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "platform/posix/kernel32/files.h"
 #include "platform/posix/kernel32/last_error.h"
+#include "platform/posix/kernel32/unique_fd.h"
 #include "platform/posix/nls/path_bytes.h"
 
 namespace repng::posix {
@@ -41,6 +45,11 @@ DWORD NotFoundErrorFor(const std::string& name) {
   struct stat folder {};
   if (stat(ParentFolderOf(name).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) return ERROR_FILE_NOT_FOUND;
   return ERROR_PATH_NOT_FOUND;
+}
+
+bool SyncFolderOf(const std::string& name) {
+  UniqueFd folder(open(ParentFolderOf(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return folder.IsValid() && fsync(folder.Get()) == 0;
 }
 
 DWORD CheckFolderAcceptsNewNames(const std::string& name) {

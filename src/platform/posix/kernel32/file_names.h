@@ -28,6 +28,9 @@ DWORD AttributesOf(const struct stat& status);
 // ERROR_PATH_NOT_FOUND, as Windows tells the two apart.
 DWORD NotFoundErrorFor(const std::string& name);
 
+// Makes a change of names in the folder that holds `name` durable.
+bool SyncFolderOf(const std::string& name);
+
 // Creating a name needs a writable folder; a folder without write bits
 // refuses, root included. ERROR_SUCCESS or the error to report.
 DWORD CheckFolderAcceptsNewNames(const std::string& name);

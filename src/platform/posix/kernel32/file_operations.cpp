@@ -54,12 +54,6 @@ DeletionClaim ClaimDeletion(const std::string& name, const struct stat& status) 
   return {std::move(file), granted};
 }
 
-// Makes a change of names in a folder durable.
-bool SyncFolderOf(const std::string& name) {
-  UniqueFd folder(open(ParentFolderOf(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return folder.IsValid() && fsync(folder.Get()) == 0;
-}
-
 }  // namespace
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
@@ -102,7 +96,7 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
     if (!source) return FALSE;
     const std::optional<std::string> target = NameBytesOf(lpNewFileName);
     if (!target) return FALSE;
-    if (testing::IsFileFaultInjected(testing::FileFault::kMove)) return FailWith(ERROR_ACCESS_DENIED);
+    if (testing::FailsThisCall(testing::FileFault::kMove)) return FailWith(ERROR_ACCESS_DENIED);
 
     FileObject* const unnamed_source = FindUnnamedFile(*source);
     struct stat unnamed_status {};
@@ -165,7 +159,7 @@ BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileNa
     const std::optional<std::string> replacement = NameBytesOf(lpReplacementFileName);
     if (!replacement) return FALSE;
 
-    if (testing::IsFileFaultInjected(testing::FileFault::kReplace)) return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    if (testing::FailsThisCall(testing::FileFault::kReplace)) return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
 
     const std::optional<struct stat> replaced_status = StatusOfName(*replaced);
     if (!replaced_status) return FALSE;
@@ -200,6 +194,12 @@ BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileNa
     }
     if (fchmod(fd, replaced_status->st_mode & 07777) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
 
+    // Windows' own can fail this late, with the old file already moved off
+    // its name and the replacement still under its own.
+    if (testing::FailsThisCall(testing::FileFault::kReplaceAfterRemovingOld)) {
+      if (unlink(replaced->c_str()) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+      return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    }
     const bool moved = unnamed != nullptr ? MoveUnnamedFileOver(fd, *replaced) : RenameIntoPlace(*replacement, *replaced);
     if (!moved) return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
     if (unnamed != nullptr) unnamed->unnamed_as.clear();

@@ -3,30 +3,39 @@
 // Nothing here is active unless a test sets it.
 #pragma once
 
+#include <limits>
+
 namespace repng::posix::testing {
 
 enum class FileFault {
-  kOpenForWriting,   // CreateFileW with GENERIC_WRITE fails (sharing violation)
-  kCreateNew,        // CreateFileW with CREATE_NEW fails (disk full)
-  kWrite,            // WriteFile moves half the bytes, then fails (disk full)
-  kShortWrite,       // WriteFile moves half the bytes and reports success
-  kFlush,            // FlushFileBuffers fails
-  kReplace,          // ReplaceFileW fails before it changes anything
-  kLinkIntoFolder,   // an unnamed file cannot be given a name in its folder
-  kRenameIntoPlace,  // the final rename of ReplaceFileW or MoveFileExW fails
-  kMove,             // MoveFileExW fails before it changes anything
+  kOpenForWriting,           // CreateFileW with GENERIC_WRITE fails (sharing violation)
+  kCreateNew,                // CreateFileW with CREATE_NEW fails (disk full)
+  kWrite,                    // WriteFile moves half the bytes, then fails (disk full)
+  kShortWrite,               // WriteFile moves half the bytes and reports success
+  kFlush,                    // FlushFileBuffers fails
+  kReplace,                  // ReplaceFileW fails before it changes anything
+  kLinkIntoFolder,           // an unnamed file cannot be given a name in its folder
+  kRenameIntoPlace,          // the final rename of ReplaceFileW or MoveFileExW fails
+  kMove,                     // MoveFileExW fails before it changes anything
+  kReplaceAfterRemovingOld,  // ReplaceFileW takes the old file from its name, then fails
 };
 
-// Every call that reaches the step fails until ClearFileFaults.
-void InjectFileFault(FileFault fault);
+inline constexpr unsigned kEveryCall = std::numeric_limits<unsigned>::max();
+
+// Calls that reach the step fail until ClearFileFaults, once the first
+// `passing` of them have succeeded; a count of `failing` lets the calls
+// after that many failures succeed again. Injecting a fault again restarts
+// its count.
+void InjectFileFault(FileFault fault, unsigned passing = 0, unsigned failing = kEveryCall);
 void ClearFileFaults();
 
 // While false, new temporary files are named from the start, as on file
 // systems without O_TMPFILE.
 void SetUnnamedFilesAllowed(bool allowed);
 
-// For the layer itself.
-bool IsFileFaultInjected(FileFault fault);
+// For the layer itself: whether this call, which has reached the step,
+// fails. Each call counts, so ask once per call.
+bool FailsThisCall(FileFault fault);
 bool AreUnnamedFilesAllowed();
 
 }  // namespace repng::posix::testing

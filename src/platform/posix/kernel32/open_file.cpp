@@ -90,9 +90,9 @@ OpenedName OpenOrCreate(const std::string& name, int flags, mode_t mode) {
 OpenedName OpenName(const std::string& name, const OpenRequest& request) {
   const int flags = OpenFlagsFor(request.access);
   const mode_t mode = request.create_read_only ? 0444 : request.temporary ? 0600 : 0666;
-  if (request.disposition == CREATE_NEW && testing::IsFileFaultInjected(testing::FileFault::kCreateNew))
+  if (request.disposition == CREATE_NEW && testing::FailsThisCall(testing::FileFault::kCreateNew))
     return {UniqueFd(), false, ERROR_DISK_FULL};
-  if ((request.access & GENERIC_WRITE) && testing::IsFileFaultInjected(testing::FileFault::kOpenForWriting))
+  if ((request.access & GENERIC_WRITE) && testing::FailsThisCall(testing::FileFault::kOpenForWriting))
     return {UniqueFd(), false, ERROR_SHARING_VIOLATION};
   switch (request.disposition) {
     case CREATE_NEW:

@@ -41,7 +41,7 @@ UniqueFd OpenUnnamedFile(const std::string& name) {
 }
 
 bool LinkUnnamedFile(int fd, const std::string& name) {
-  if (testing::IsFileFaultInjected(testing::FileFault::kLinkIntoFolder)) {
+  if (testing::FailsThisCall(testing::FileFault::kLinkIntoFolder)) {
     errno = EIO;
     return false;
   }
@@ -53,7 +53,7 @@ bool LinkUnnamedFile(int fd, const std::string& name) {
 }
 
 bool RenameIntoPlace(const std::string& from, const std::string& to) {
-  if (testing::IsFileFaultInjected(testing::FileFault::kRenameIntoPlace)) {
+  if (testing::FailsThisCall(testing::FileFault::kRenameIntoPlace)) {
     errno = EIO;
     return false;
   }
