@@ -1,13 +1,18 @@
-// Encoder tuning tool: encodes pictures with the PNG encoder and prints bytes
-// and time per file (wall and processor time: on a shared machine the second
-// is the steadier), and with --strategies the size each filter strategy
-// reaches on its own (libdeflate 12, no zopfli), to tune the search budget.
+// Encoder tuning tool: encodes pictures with the PNG encoder's search and
+// prints bytes and time per file (wall and processor time: on a shared
+// machine the second is the steadier). --setting NAME runs the search with
+// one of the lighter settings below instead of the one the program ships,
+// so that what each costs and saves can be measured in one run; with
+// --strategies it also prints the size each filter strategy reaches on its
+// own (libdeflate 12, no zopfli), to tune the search budget. The times are
+// the search's and the file writer's (no decoding, no verification).
 //
 // Build (after building repng_pngenc and repng_codecs in build/):
-//   g++ -std=c++20 -O2 -Isrc bench/encoder_bench.cpp -o build/encoder_bench \
-//     build/librepng_pngenc.a build/librepng_codecs.a \
+//   g++ -std=c++20 -O2 -Isrc bench/encoder_bench.cpp -o build/encoder_bench
+//     build/librepng_pngenc.a build/librepng_codecs.a
 //     -lspng -lpng -ltiff -ljpeg -lgif -ldeflate -lzopfli -lpthread
-// Run: build/encoder_bench [--strategies] FILE...
+// (one command line)
+// Run: build/encoder_bench [--setting=NAME] [--strategies] FILE...
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -20,7 +25,7 @@
 #include "platform/gdiplus/codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
 #include "platform/gdiplus/png/encoding_search.h"
-#include "platform/gdiplus/png/png_encoder.h"
+#include "platform/gdiplus/png/chunk_writer.h"
 
 namespace {
 
@@ -48,15 +53,49 @@ void PrintStrategies(const repng::png::StraightImage& image) {
   }
 }
 
+// The search's settings around the shipped one, each lighter than the last.
+struct Setting {
+  const char* name;
+  void (*adjust)(repng::png::SearchBudget*);
+};
+const Setting kSettings[] = {
+    {"shipped", [](repng::png::SearchBudget*) {}},
+    {"one-round", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 1; }},
+    {"no-zopfli", [](repng::png::SearchBudget* b) { b->zopfli_finalists = 0; }},
+    {"light",
+     [](repng::png::SearchBudget* b) {
+       using repng::png::FilterStrategy;
+       b->first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum};
+       b->reductions_kept = 1;
+       b->strategies = {FilterStrategy::kEntropy, FilterStrategy::kBigrams};
+       b->screening_level = 1;
+       b->screening_sample = 0;
+       b->finalists = 1;
+       b->zopfli_finalists = 0;
+     }},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool strategies = false;
+  const Setting* setting = &kSettings[0];
   uint64_t total_before = 0, total_after = 0;
   double total_seconds = 0, total_cpu_seconds = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--strategies") == 0) {
       strategies = true;
+      continue;
+    }
+    if (std::strncmp(argv[i], "--setting=", 10) == 0) {
+      setting = nullptr;
+      for (const Setting& s : kSettings) {
+        if (std::strcmp(argv[i] + 10, s.name) == 0) setting = &s;
+      }
+      if (setting == nullptr) {
+        std::fprintf(stderr, "unknown setting %s (shipped, one-round, no-zopfli, light)\n", argv[i] + 10);
+        return 2;
+      }
       continue;
     }
     const std::vector<uint8_t> bytes = ReadFile(argv[i]);
@@ -65,25 +104,26 @@ int main(int argc, char** argv) {
       std::printf("%-50s refused\n", argv[i]);
       continue;
     }
-    std::vector<uint8_t> pargb(decoded.argb.size() * 4);
-    for (size_t p = 0; p < decoded.argb.size(); ++p) {
-      const uint32_t v = repng::pixel::Premultiply(decoded.argb[p]);
-      std::memcpy(&pargb[p * 4], &v, 4);  // little-endian: B, G, R, A
+    // What the encoder reads back from the premultiplied bitmap.
+    repng::png::StraightImage image{decoded.width, decoded.height, {}};
+    for (const uint32_t argb : decoded.argb) {
+      image.argb.push_back(repng::pixel::Unpremultiply(repng::pixel::Premultiply(argb)));
     }
     const Clock::time_point start = Clock::now();
     const std::clock_t cpu_start = std::clock();
+    std::vector<repng::png::ReducedCandidate> reductions = repng::png::BuildReductions(image);
+    repng::png::SearchBudget budget = repng::png::ChooseBudgetFor(reductions);
+    reductions.clear();
+    setting->adjust(&budget);
+    const repng::png::Encoding encoding = repng::png::FindSmallestEncodingWithin(image, budget);
     std::vector<uint8_t> png;
-    const bool ok = repng::png::EncodePargbToPng(pargb.data(), decoded.width, decoded.height,
-                                                 size_t{decoded.width} * 4, &png);
+    const bool ok = repng::png::WritePngFile(encoding.raster, encoding.zlib_stream, &png);
     const double seconds = SecondsSince(start);
     const double cpu_seconds = static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
-    repng::png::StraightImage image{decoded.width, decoded.height, {}};
-    for (const uint32_t argb : decoded.argb) image.argb.push_back(argb == (argb & 0xFF000000u) ? argb & 0 : argb);
-    const std::string description = ok ? repng::png::FindSmallestEncoding(image).description : "failed";
     const size_t after = ok && png.size() < bytes.size() ? png.size() : bytes.size();
     std::printf("%-50s %5ux%-5u %10zu %10zu %6.1f%% %6.2fs %6.2fs cpu  %s\n", argv[i], decoded.width,
                 decoded.height, bytes.size(), png.size(), 100.0 * (1.0 - double(png.size()) / double(bytes.size())),
-                seconds, cpu_seconds, description.c_str());
+                seconds, cpu_seconds, ok ? encoding.description.c_str() : "failed");
     total_before += bytes.size();
     total_after += after;
     total_seconds += seconds;

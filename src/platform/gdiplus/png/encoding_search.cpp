@@ -13,6 +13,7 @@
 #include "platform/gdiplus/png/palette_order.h"
 #include "platform/gdiplus/png/parallel_trials.h"
 #include "platform/gdiplus/png/row_sample.h"
+#include "platform/gdiplus/png/search_settings.h"
 #include "platform/gdiplus/png/translucent_colours.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
@@ -20,8 +21,6 @@ namespace repng::png {
 namespace {
 
 constexpr size_t kUnbounded = std::numeric_limits<size_t>::max();
-// The noise probe's level: only the ratio matters, so the fastest will do.
-constexpr int kProbeLevel = 1;
 
 struct Trial {
   size_t reduction;
@@ -69,7 +68,7 @@ class Finalists {
 // measure of how noisy the picture is.
 double CompressedFraction(const PngRaster& raster) {
   const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
-  ZlibCompressor compressor(kProbeLevel);
+  ZlibCompressor compressor(settings::kNoiseProbeLevel);
   std::vector<uint8_t> stream;
   if (!compressor.Compress(filtered.data(), filtered.size(), kUnbounded, &stream)) {
     throw EncoderFault("deflate refused an unbounded stream");
@@ -146,8 +145,27 @@ struct Compressed {
   std::string method;
 };
 
+// Whether zopfli gains enough over the strong level on `sample` (the best
+// finalist's sampled rows) to be worth its time on the whole: on gradients
+// its match finder takes minutes on a large picture and gains nothing.
+bool ZopfliPaysOn(const std::vector<uint8_t>& sample, size_t whole_size, const SearchBudget& budget) {
+  std::vector<uint8_t> strong;
+  ZlibCompressor compressor(budget.final_level);
+  if (!compressor.Compress(sample.data(), sample.size(), kUnbounded, &strong)) {
+    throw EncoderFault("deflate refused an unbounded stream");
+  }
+  // The rounds the whole would get, in the sample's own pieces.
+  ZopfliSettings rounds = ZopfliSettingsFor(budget, whole_size);
+  rounds.pieces = ZopfliSettingsFor(budget, sample.size()).pieces;
+  const std::vector<uint8_t> zopfli = ZopfliCompressZlib(sample.data(), sample.size(), rounds);
+  return static_cast<double>(zopfli.size()) <
+         static_cast<double>(strong.size()) * (1.0 - settings::kZopfliProbeGain);
+}
+
+// `sample` is the best finalist's sampled rows when zopfli must first show
+// that it pays on them, else empty.
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
-                             const SearchBudget& budget) {
+                             const SearchBudget& budget, const std::vector<uint8_t>& sample) {
   std::vector<std::vector<uint8_t>> strong(finalists.size());
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
   RunTrials(finalists.size(), [&](size_t index, unsigned worker) {
@@ -169,8 +187,15 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   Compressed best{std::move(strong[ranking.front()]), ranking.front(),
                   "deflate-" + std::to_string(budget.final_level)};
   if (budget.zopfli_finalists == 0) return best;
+  if (!sample.empty() && !ZopfliPaysOn(sample, finalists[best.finalist].filtered.size(), budget)) return best;
 
-  const size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
+  size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
+  const double close_enough =
+      static_cast<double>(file_size(best.finalist, best.stream)) * (1.0 + budget.zopfli_close_share);
+  while (zopfli_count > 1 &&
+         static_cast<double>(file_size(ranking[zopfli_count - 1], strong[ranking[zopfli_count - 1]])) > close_enough) {
+    --zopfli_count;
+  }
   std::vector<std::vector<uint8_t>> zopfli(zopfli_count);
   RunTrials(zopfli_count, [&](size_t index, unsigned) {
     const std::vector<uint8_t>& data = finalists[ranking[index]].filtered;
@@ -198,6 +223,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   const RowSample sample = ChooseRowSample(reductions.front().raster, budget.screening_sample);
   std::vector<Trial> trials;
   std::vector<Screened> finalists;
+  std::vector<uint8_t> zopfli_probe;
   if (sample.IsWhole()) {
     finalists = ScreenAll(reductions, sample, budget, &trials);
   } else {
@@ -206,6 +232,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
       sampled.push_back({reduction.name, TakeSampledRows(reduction.raster, sample)});
     }
     finalists = ScreenAll(sampled, sample, budget, &trials);
+    if (budget.zopfli_probe && !finalists.empty()) zopfli_probe = finalists.front().filtered;
     FilterWholeFinalists(reductions, trials, &finalists);
   }
   if (finalists.empty()) throw EncoderFault("no finalist");
@@ -213,7 +240,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   for (const Screened& finalist : finalists) {
     layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));
   }
-  Compressed winner = CompressFinalists(finalists, layouts, budget);
+  Compressed winner = CompressFinalists(finalists, layouts, budget, zopfli_probe);
 
   const Trial& trial = trials[finalists[winner.finalist].trial];
   ReducedCandidate& reduction = reductions[trial.reduction];
@@ -250,10 +277,15 @@ std::vector<ReducedCandidate> BuildReductions(const StraightImage& image) {
   return reductions;
 }
 
+SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions) {
+  if (reductions.empty()) throw EncoderFault("no reductions");
+  const PngRaster& widest = reductions.front().raster;
+  return ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
+}
+
 Encoding FindSmallestEncoding(const StraightImage& image) {
   std::vector<ReducedCandidate> reductions = BuildReductions(image);
-  const PngRaster& widest = reductions.front().raster;
-  const SearchBudget budget = ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
+  const SearchBudget budget = ChooseBudgetFor(reductions);
   return Search(std::move(reductions), budget);
 }
 

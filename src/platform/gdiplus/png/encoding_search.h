@@ -30,7 +30,11 @@ struct ReducedCandidate {
 // palette in each order when the colours fit.
 std::vector<ReducedCandidate> BuildReductions(const StraightImage& image);
 
-// Throws std::bad_alloc when memory runs out.
+// The budget the search gives these reductions of a picture.
+SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions);
+
+// Throws std::bad_alloc when memory runs out, EncoderFault on any other
+// failure.
 Encoding FindSmallestEncoding(const StraightImage& image);
 
 // The search with a given budget, for tools and tests.

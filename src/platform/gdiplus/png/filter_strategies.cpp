@@ -8,6 +8,7 @@
 
 #include "platform/gdiplus/png/encoder_fault.h"
 #include "platform/gdiplus/png/row_filters.h"
+#include "platform/gdiplus/png/search_settings.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
 namespace repng::png {
@@ -15,9 +16,9 @@ namespace {
 
 // The brute-force search compresses each trial row after this much of the
 // filtered data before it, so that matches with earlier rows count.
-constexpr size_t kBruteForceWindow = 16 * 1024;
+constexpr size_t kBruteForceWindow = settings::kBruteForceWindow;
 // A fast level is enough to rank five trials of one row.
-constexpr int kBruteForceLevel = 1;
+constexpr int kBruteForceLevel = settings::kBruteForceLevel;
 
 // Sum of the filtered bytes taken as signed values: the PNG standard's
 // recommended heuristic for choosing a filter per row.

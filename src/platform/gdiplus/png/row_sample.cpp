@@ -5,15 +5,16 @@
 #include <limits>
 
 #include "platform/gdiplus/png/filter_strategies.h"
+#include "platform/gdiplus/png/search_settings.h"
 
 namespace repng::png {
 namespace {
 
 // Four bands catch a picture whose top, middle and bottom differ (a sky over
 // a drawing, a title over a plain field) at little cost in band seams.
-constexpr uint32_t kBands = 4;
+constexpr uint32_t kBands = settings::kSampleBands;
 // Sampling saves little below this share of the picture.
-constexpr size_t kWholeFactor = 2;
+constexpr size_t kWholeFactor = settings::kSampleWholeFactor;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdiplus/png/filter_strategies.h"
+#include "platform/gdiplus/png/search_settings.h"
 #include "platform/gdiplus/png/zlib_compression.h"
 
 namespace repng::png {
@@ -22,7 +23,14 @@ struct SearchBudget {
   size_t finalists = 1;      // best screened trials given the strong pass
   int final_level = 12;      // libdeflate level of the strong pass
   size_t zopfli_finalists = 0;  // best after the strong pass given zopfli too; 0: none
+  // A finalist after the first gets zopfli only within this share of the
+  // first's size after the strong pass.
+  double zopfli_close_share = 1.0;
+  // Zopfli runs on the whole only where it pays on the best finalist's
+  // sampled rows.
+  bool zopfli_probe = false;
   ZopfliSettings zopfli;  // its rounds are chosen per finalist by ZopfliSettingsFor
+  int zopfli_max_rounds = settings::kZopfliMaxRounds;
 };
 
 // `filtered_bytes` is the size of the largest candidate's filtered data;

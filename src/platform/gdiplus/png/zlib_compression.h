@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gdiplus/png/search_settings.h"
+
 struct libdeflate_compressor;
 
 namespace repng::png {
 
 // libdeflate's strongest level.
-inline constexpr int kStrongestDeflateLevel = 12;
+inline constexpr int kStrongestDeflateLevel = settings::kStrongestLevel;
 
 // One libdeflate compressor at a fixed level. Not shared between threads.
 class ZlibCompressor {

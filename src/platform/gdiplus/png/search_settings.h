@@ -1,0 +1,85 @@
+// Every setting of the encoder's search in one place: the sizes that part the
+// tiers, the deflate levels, the numbers of finalists and zopfli's rounds.
+// Each is chosen on the benchmark corpus; bytes come first, and within the
+// same bytes the cheaper setting wins.
+#pragma once
+
+#include <cstddef>
+
+namespace repng::png::settings {
+
+// How noisy a picture is: the share of its min-sum filtered data that a
+// level-1 deflate keeps. Only the ratio matters, so the fastest level will do.
+inline constexpr int kNoiseProbeLevel = 1;
+// Above this a picture is noise or a photograph: filters and palettes move it
+// by a percent or two, so it gets a short search.
+inline constexpr double kNoisyFraction = 0.5;
+// Above this a large picture is grainy, as most photographs are even where
+// sky or shadow compresses well; their PNG seldom beats their JPEG.
+inline constexpr double kGrainyFraction = 0.25;
+// Sizes of filtered data (of the widest reduction), which every trial's
+// time grows with.
+inline constexpr size_t kTiny = 32 * 1024;
+inline constexpr size_t kSmall = 256 * 1024;
+inline constexpr size_t kMedium = 2 * 1024 * 1024;
+inline constexpr size_t kLarge = 8 * 1024 * 1024;
+// Beyond the largest screens (5120 x 2880 with alpha is 59 MB) even one
+// strong pass takes minutes: such pictures get the quick search.
+inline constexpr size_t kHuge = 64 * 1024 * 1024;
+
+// Filtered bytes each trial of a larger picture is screened on, in bands of
+// rows. Beyond kLarge the bands must be larger: on screenshots the smaller
+// sample ranks a filter first that loses by 6 percent on the whole.
+inline constexpr size_t kSample = 256 * 1024;
+inline constexpr size_t kLargeSample = 1024 * 1024;
+// Bands of a sample, spread over the height.
+inline constexpr unsigned kSampleBands = 4;
+// A picture at most this many times its sample is screened whole.
+inline constexpr size_t kSampleWholeFactor = 2;
+
+// Screening levels: level 6 ranks small pictures as the final pass does;
+// only the strongest level ranks the strategies of large drawings right.
+inline constexpr int kSmallScreeningLevel = 6;
+inline constexpr int kQuickScreeningLevel = 1;
+// libdeflate's strongest level: the final pass wherever time allows.
+inline constexpr int kStrongestLevel = 12;
+// Final levels of the quick searches on large noisy pictures, whose JPEG
+// the PNG almost never beats.
+inline constexpr int kNoisyFinalLevel = 9;
+inline constexpr int kHugeFinalLevel = 9;
+inline constexpr int kGrainyLargeFinalLevel = 10;
+
+// Finalists: the best screened trials that get the strong pass. Small
+// pictures' screening at level 6 is not always the final order.
+inline constexpr size_t kSmallFinalists = 3;
+inline constexpr size_t kMediumFinalists = 2;
+// The reductions that get every strategy after the ranking round.
+inline constexpr size_t kSmallReductionsKept = 2;
+
+// Zopfli's time grows with its input times its rounds, at roughly 2 to 3 MB
+// of input-rounds a second per worker: this keeps it near a fifth of a
+// second per worker on the pictures that get more than one round.
+inline constexpr size_t kZopfliWork = 512 * 1024;
+inline constexpr int kZopfliMaxRounds = 15;
+// With the block splitter, the next rounds reuse its cache of matches and
+// cost about a sixth of the first each, for up to another percent.
+inline constexpr int kSplitMinimumRounds = 3;
+// On tiny pictures the two best finalists after libdeflate both get zopfli
+// (their order after libdeflate is not always zopfli's), the second only
+// when it is within this share of the first.
+inline constexpr size_t kTinyZopfliFinalists = 2;
+inline constexpr double kZopfliCloseShare = 0.02;
+// A picture screened on sampled rows gets zopfli only when its single round
+// makes the best finalist's sample at least this much smaller than the
+// strong level does.
+inline constexpr double kZopfliProbeGain = 0.01;
+// Zopfli's caches take about 30 bytes for each byte of the piece it works
+// on: pieces of at most this size keep them near 60 MiB for two workers.
+inline constexpr size_t kZopfliMaxPiece = 1024 * 1024;
+
+// Brute-force filtering: each row's filter is the one whose fast deflate,
+// after this much of the rows before it, is smallest.
+inline constexpr size_t kBruteForceWindow = 16 * 1024;
+inline constexpr int kBruteForceLevel = 1;
+
+}  // namespace repng::png::settings
