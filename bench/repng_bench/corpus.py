@@ -72,6 +72,8 @@ class CorpusFile:
     bytes: int
     width: int
     height: int
+    subset: bool = False  # one of the few files the slowest peers run on
+    made: str = ""        # how a file that no package ships was made
 
     @property
     def pixels(self) -> int:
