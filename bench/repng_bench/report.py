@@ -109,6 +109,8 @@ def NotesLines(run: CategoryRun, totals: dict[str, ToolTotals]) -> list[str]:
         largest = max(accepted, key=lambda f: (f.pixels, f.bytes))
         lines[0] = lines[0][:-1] + "; the largest picture is %s (%d × %d)." % (
             largest.name, largest.width, largest.height)
+    if REPNG_ALT in run.batches:
+        lines.append("- repng alt peaked at %.1f MiB." % (run.batches[REPNG_ALT].peak_kib / 1024))
     partial = [name for name, t in totals.items() if not t.whole]
     if partial:
         lines.append("- %s ran on a subset of %d files only: %s. Their byte ratios compare "
