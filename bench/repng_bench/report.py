@@ -1,26 +1,34 @@
 """Totals per category and tool, the tables, and the verdict on the targets.
 
-A file that repng refuses on purpose is left out of every tool's totals, so
-all tools are always compared on the same files.
+A file that repng refuses on purpose is left out of every tool's totals. The
+slowest peers may run on a named subset of a category only; their byte ratios
+then compare repng's bytes on those same files, and they get no time ratio.
 """
 
 from dataclasses import dataclass, field
 
-from .corpus import CorpusFile
-from .runners import Outcome
-
 REPNG = "repng"
-# Byte leaders repng must match, and the speed it must match.
-BYTE_TARGETS = ["zopflipng", "ect -9"]
+REPNG_ALT = "repng alt"  # a second build, measured beside the first
+# The summary's byte columns, and the speed repng is held to.
+SUMMARY_PEERS = ["zopflipng", "ect -9", "ect", "oxipng"]
 TIME_TARGET = "oxipng"
+TIME_FACTOR = 3.0
 
 
 @dataclass
-class FileResult:
-    file: CorpusFile
-    repng: Outcome
-    peers: dict = field(default_factory=dict)  # peer name -> Outcome
-    refusal_reason: str = ""
+class CategoryRun:
+    category: str
+    files: list                                        # CorpusFile, as given to repng
+    batches: dict = field(default_factory=dict)        # tool -> runners.Batch, repng first
+    refusal_reasons: dict = field(default_factory=dict)  # name -> why repng refused it
+    subset: list = field(default_factory=list)         # names the slowest peers ran on
+
+    def Refused(self) -> set:
+        return {n for n, o in self.batches[REPNG].outcomes.items() if o.refused}
+
+    def Accepted(self) -> list[str]:
+        refused = self.Refused()
+        return [f.name for f in self.files if f.name not in refused]
 
 
 @dataclass
@@ -28,31 +36,31 @@ class ToolTotals:
     files: int = 0
     before: int = 0
     after: int = 0
-    seconds: float = 0.0
-    failures: int = 0
+    repng_after: int = 0  # repng's bytes on the same files
+    seconds: float = 0.0  # the whole invocation
+    failures: int = 0     # files without a usable result
+    batch_failure: str = ""
+    whole: bool = True    # ran on every file repng accepted
 
     @property
     def saved_percent(self) -> float:
         return 100.0 * (self.before - self.after) / self.before if self.before else 0.0
 
 
-def Totals(results: list[FileResult], tool_names: list[str]) -> dict[str, ToolTotals]:
-    totals = {name: ToolTotals() for name in [REPNG] + tool_names}
-    for result in results:
-        if result.repng.refused:
-            continue
-        outcomes = {REPNG: result.repng, **result.peers}
-        for name, totals_of_tool in totals.items():
-            outcome = outcomes.get(name)
-            totals_of_tool.files += 1
-            totals_of_tool.before += result.file.bytes
-            if outcome is None:  # not run: counts as no saving, no time
-                totals_of_tool.after += result.file.bytes
-                totals_of_tool.failures += 1
-                continue
-            totals_of_tool.after += outcome.bytes_after
-            totals_of_tool.seconds += outcome.seconds
-            totals_of_tool.failures += 1 if outcome.failure else 0
+def Totals(run: CategoryRun) -> dict[str, ToolTotals]:
+    sizes = {f.name: f.bytes for f in run.files}
+    refused = run.Refused()
+    accepted = set(run.Accepted())
+    repng = run.batches[REPNG].outcomes
+    totals = {}
+    for tool, batch in run.batches.items():
+        names = [n for n in batch.outcomes if n not in refused]
+        totals[tool] = ToolTotals(
+            files=len(names), before=sum(sizes[n] for n in names),
+            after=sum(batch.outcomes[n].bytes_after for n in names),
+            repng_after=sum(repng[n].bytes_after for n in names), seconds=batch.seconds,
+            failures=sum(1 for n in names if batch.outcomes[n].failure),
+            batch_failure=batch.failure, whole=set(names) == accepted)
     return totals
 
 
@@ -60,92 +68,121 @@ def Ratio(numerator: float, denominator: float) -> float | None:
     return numerator / denominator if denominator > 0 else None
 
 
+def BytesRatio(totals: dict[str, ToolTotals], tool: str) -> float | None:
+    t = totals.get(tool)
+    return Ratio(t.repng_after, t.after) if t and t.files else None
+
+
+def TimeRatio(totals: dict[str, ToolTotals], tool: str) -> float | None:
+    t = totals.get(tool)
+    return Ratio(totals[REPNG].seconds, t.seconds) if t and t.whole else None
+
+
 def _RatioText(value: float | None) -> str:
     return "-" if value is None else "%.3f" % value
 
 
 def CategoryTable(totals: dict[str, ToolTotals]) -> list[str]:
-    repng = totals[REPNG]
     lines = ["| tool | files | bytes before | bytes after | saved | wall s "
              "| repng ÷ tool, bytes | repng ÷ tool, time | failed |",
              "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for name, t in totals.items():
         byte_ratio = time_ratio = "-"
         if name != REPNG:
-            byte_ratio = _RatioText(Ratio(repng.after, t.after))
-            time_ratio = _RatioText(Ratio(repng.seconds, t.seconds))
-        lines.append("| %s | %d | %s | %s | %.2f%% | %.2f | %s | %s | %d |" % (
-            name, t.files, format(t.before, ","), format(t.after, ","), t.saved_percent,
-            t.seconds, byte_ratio, time_ratio, t.failures))
+            byte_ratio = _RatioText(BytesRatio(totals, name))
+            time_ratio = _RatioText(TimeRatio(totals, name))
+        files = "%d%s" % (t.files, "" if t.whole else " (subset)")
+        failed = "%d%s" % (t.failures, " + " + t.batch_failure if t.batch_failure else "")
+        lines.append("| %s | %s | %s | %s | %.2f%% | %.2f | %s | %s | %s |" % (
+            name, files, format(t.before, ","), format(t.after, ","), t.saved_percent,
+            t.seconds, byte_ratio, time_ratio, failed))
     return lines
 
 
-def PeakMemoryLine(results: list[FileResult]) -> str:
-    accepted = [r for r in results if not r.repng.refused]
-    if not accepted:
-        return "repng peak memory: no picture accepted."
-    largest = max(accepted, key=lambda r: (r.file.pixels, r.file.bytes))
-    highest = max(accepted, key=lambda r: r.repng.peak_kib)
-    return ("repng peak memory on the largest picture, %s (%d × %d): %.1f MiB; "
-            "highest in the category: %.1f MiB." % (
-                largest.file.name, largest.file.width, largest.file.height,
-                largest.repng.peak_kib / 1024, highest.repng.peak_kib / 1024))
+def NotesLines(run: CategoryRun, totals: dict[str, ToolTotals]) -> list[str]:
+    """What the table cannot say: the one process's peak, and the subset."""
+    repng = run.batches[REPNG]
+    accepted = [f for f in run.files if f.name not in run.Refused()]
+    lines = ["- repng ran once over all %d files (the peers over the %d it accepted) "
+             "and peaked at %.1f MiB." % (len(run.files), len(accepted), repng.peak_kib / 1024)]
+    if accepted:
+        largest = max(accepted, key=lambda f: (f.pixels, f.bytes))
+        lines[0] = lines[0][:-1] + "; the largest picture is %s (%d × %d)." % (
+            largest.name, largest.width, largest.height)
+    if REPNG_ALT in run.batches:
+        lines.append("- repng alt peaked at %.1f MiB." % (run.batches[REPNG_ALT].peak_kib / 1024))
+    partial = [name for name, t in totals.items() if not t.whole]
+    if partial:
+        lines.append("- %s ran on a subset of %d files only: %s. Their byte ratios compare "
+                     "repng's bytes on those files; they get no time ratio." % (
+                         " and ".join(partial), totals[partial[0]].files,
+                         ", ".join(run.subset)))
+    return lines
 
 
 @dataclass
 class Verdict:
     category: str
-    checks: dict  # target label -> (ratio or None, met)
+    bytes: dict          # peer -> (repng ÷ peer, met)
+    time: tuple | None   # (repng ÷ oxipng, met), or None when oxipng did not run
+
+    @property
+    def missed(self) -> list[str]:
+        beaten = [peer for peer, (_, met) in self.bytes.items() if not met]
+        missed = ["bytes vs " + ", ".join(beaten)] if beaten else []
+        if self.time and not self.time[1]:
+            missed.append("time %.2f × %s > %g" % (self.time[0], TIME_TARGET, TIME_FACTOR))
+        return missed
 
 
-def Verdicts(per_category: dict[str, dict[str, ToolTotals]]) -> list[Verdict]:
-    verdicts = []
-    for category, totals in per_category.items():
-        repng = totals[REPNG]
-        checks = {}
-        for peer in BYTE_TARGETS:
-            if peer in totals:
-                ratio = Ratio(repng.after, totals[peer].after)
-                checks["bytes ≤ " + peer] = (ratio, repng.after <= totals[peer].after)
-        if TIME_TARGET in totals:
-            ratio = Ratio(repng.seconds, totals[TIME_TARGET].seconds)
-            checks["time ≤ " + TIME_TARGET] = (ratio, repng.seconds <= totals[TIME_TARGET].seconds)
-        verdicts.append(Verdict(category, checks))
-    return verdicts
+def MakeVerdict(category: str, totals: dict[str, ToolTotals]) -> Verdict:
+    """bytes at most every peer's; time at most TIME_FACTOR × oxipng's."""
+    checks = {}
+    for name, t in totals.items():
+        if name not in (REPNG, REPNG_ALT) and t.files:
+            checks[name] = (BytesRatio(totals, name), t.repng_after <= t.after)
+    ratio = TimeRatio(totals, TIME_TARGET)
+    time = None if ratio is None else (ratio, ratio <= TIME_FACTOR)
+    return Verdict(category, checks, time)
 
 
-def VerdictTable(verdicts: list[Verdict]) -> list[str]:
-    if not verdicts:
-        return []
-    labels = list(verdicts[0].checks)
-    lines = ["| category | " + " | ".join(labels) + " |",
-             "|---|" + "---|" * len(labels)]
-    for v in verdicts:
+def SummaryTable(runs: list[CategoryRun], totals: dict[str, dict]) -> list[str]:
+    lines = ["| category | files | bytes ÷ zopflipng | ÷ ECT -9 | ÷ ECT | ÷ oxipng "
+             "| time ÷ oxipng | repng peak | verdict |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---|"]
+    for run in runs:
+        t = totals[run.category]
         cells = []
-        for label in labels:
-            ratio, met = v.checks.get(label, (None, False))
-            cells.append("%s (%s)" % ("met" if met else "**not met**", _RatioText(ratio)))
-        lines.append("| %s | %s |" % (v.category, " | ".join(cells)))
+        for peer in SUMMARY_PEERS:
+            text = _RatioText(BytesRatio(t, peer))
+            cells.append(text + (" (subset)" if peer in t and not t[peer].whole else ""))
+        missed = MakeVerdict(run.category, t).missed
+        lines.append("| %s | %d | %s | %s | %.0f MiB | %s |" % (
+            run.category, t[REPNG].files, " | ".join(cells),
+            _RatioText(TimeRatio(t, TIME_TARGET)), run.batches[REPNG].peak_kib / 1024,
+            "**missed**: " + "; ".join(missed) if missed else "met"))
     return lines
 
 
-def RefusalTable(per_category: dict[str, list[FileResult]]) -> list[str]:
-    refused = [(c, r) for c, rs in per_category.items() for r in rs if r.repng.refused]
-    if not refused:
-        return ["No file was refused."]
+def RefusalTable(runs: list[CategoryRun]) -> list[str]:
     lines = ["| category | file | bytes | reason |", "|---|---|---:|---|"]
-    for category, r in refused:
-        lines.append("| %s | %s | %s | %s |" % (category, r.file.name, format(r.file.bytes, ","),
-                                                 r.refusal_reason.replace("|", "/")))
-    return lines
+    for run in runs:
+        for f in run.files:
+            if f.name in run.Refused():
+                lines.append("| %s | %s | %s | %s |" % (
+                    run.category, f.name, format(f.bytes, ","),
+                    run.refusal_reasons.get(f.name, "").replace("|", "/")))
+    return lines if len(lines) > 2 else ["No file was refused."]
 
 
-def FailureLines(per_category: dict[str, list[FileResult]]) -> list[str]:
+def FailureLines(runs: list[CategoryRun]) -> list[str]:
     lines = []
-    for category, results in per_category.items():
-        for r in results:
-            outcomes = {REPNG: r.repng, **r.peers}
-            for name, outcome in outcomes.items():
+    for run in runs:
+        for tool, batch in run.batches.items():
+            if batch.failure:
+                lines.append("- %s: %s, the whole invocation: %s" % (run.category, tool,
+                                                                    batch.failure))
+            for name, outcome in batch.outcomes.items():
                 if outcome.failure:
-                    lines.append("- %s / %s: %s: %s" % (category, r.file.name, name, outcome.failure))
+                    lines.append("- %s / %s: %s: %s" % (run.category, name, tool, outcome.failure))
     return lines

@@ -1,154 +1,217 @@
-"""Running repng and its peers on fresh copies of one file, timed.
+"""Running repng and its peers over a category's files, as their users do.
 
-Every tool gets its own copy. Peers take PNG only, so a non-PNG input first
-goes through ImageMagick's conversion, and that conversion is part of the
-peer's time. A tool that fails leaves the original as its result.
+Each tool gets fresh copies of the files in a folder of its own and runs once
+over all of them, timed as a whole. Peers take PNG only, so the non-PNG files
+first go through ImageMagick, and those conversions count in the peer's time.
+Each file's result is the smaller of its original and what the tool left; a
+file the tool did not leave as a whole PNG counts as no saving and is named as
+a failure, and so is the invocation itself when it exits badly.
 """
 
 import os
 import shutil
 import subprocess
 import time
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 
 from . import image_facts
 
 CONVERT = "/usr/bin/convert"  # ImageMagick itself, not a wrapper on PATH
 TIME = "/usr/bin/time"
-TOOL_TIMEOUT_SECONDS = 1200
+BATCH_TIMEOUT_SECONDS = 3 * 3600
 
 # repng's report is code page 936 text.
 SKIP_MARKER = "不是图片，跳过".encode("gbk")
 WRITE_FAILED_MARKER = "写入失败".encode("gbk")
 CRASH_MARKER = "程序崩溃".encode("gbk")
+NAME_END = "，".encode("gbk")
+PEAK_FILE = "peak-kib"  # no corpus name lacks "--", so this one is free
 
 
 @dataclass
 class Outcome:
-    bytes_after: int     # min(original, tool's output)
-    seconds: float
-    failure: str = ""    # why the tool gave no usable output, if it did not
+    """One file's result."""
+    bytes_after: int       # min(original, tool's output)
+    failure: str = ""      # why the tool gave no usable output, if it did not
     refused: bool = False  # repng's skip line
-    peak_kib: int = 0
+
+
+@dataclass
+class Batch:
+    """One invocation of a tool over a list of files."""
+    seconds: float                                # wall time of the whole invocation
+    outcomes: dict = field(default_factory=dict)  # file name -> Outcome, every file given
+    failure: str = ""                             # the invocation's own: exit status, time-out
+    peak_kib: int = 0                             # repng only
 
 
 @dataclass
 class Peer:
     name: str
-    command: list        # argv with {in} and {out}
-    in_place: bool = False  # the tool rewrites {out}, a copy of its input
+    command: list            # argv; "{files}" is the file names, "{dir}" the output folder
+    to_folder: bool = False  # writes its results into {dir}; otherwise rewrites the files
 
 
 def PeerTools(oxipng: str, ect: str) -> list[Peer]:
     return [
-        Peer("optipng", ["optipng", "-quiet", "-out", "{out}", "{in}"]),
-        Peer("oxipng -t1", [oxipng, "-q", "-t", "1", "--out", "{out}", "{in}"]),
-        Peer("oxipng", [oxipng, "-q", "--out", "{out}", "{in}"]),
-        Peer("ect", [ect, "-quiet", "{out}"], in_place=True),
-        Peer("ect -9", [ect, "-9", "-quiet", "{out}"], in_place=True),
-        Peer("zopflipng", ["zopflipng", "-y", "{in}", "{out}"]),
-        Peer("pngcrush", ["pngcrush", "-q", "{in}", "{out}"]),
+        Peer("optipng", ["optipng", "-quiet", "{files}"]),
+        Peer("oxipng -t1", [oxipng, "-q", "-t", "1", "{files}"]),
+        Peer("oxipng", [oxipng, "-q", "{files}"]),
+        Peer("ect", [ect, "-quiet", "{files}"]),
+        Peer("ect -9", [ect, "-9", "-quiet", "{files}"]),
+        # zopflipng takes several files only with a prefix for the outputs,
+        # which may name a folder.
+        Peer("zopflipng", ["zopflipng", "-y", "--prefix={dir}/", "{files}"], to_folder=True),
+        # pngcrush's -ow takes one file (a second name becomes its output);
+        # -d takes any number.
+        Peer("pngcrush", ["pngcrush", "-q", "-d", "{dir}", "{files}"], to_folder=True),
     ]
 
 
-def _Call(argv: list, stdout=subprocess.DEVNULL) -> subprocess.CompletedProcess:
-    return subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=stdout,
-                          stderr=subprocess.PIPE, timeout=TOOL_TIMEOUT_SECONDS)
+def _Call(argv: list, cwd: str, stdout=subprocess.DEVNULL) -> subprocess.CompletedProcess:
+    return subprocess.run(argv, cwd=cwd, stdin=subprocess.DEVNULL, stdout=stdout,
+                          stderr=subprocess.DEVNULL, timeout=BATCH_TIMEOUT_SECONDS)
 
 
-def _PngSizeOrNone(path: str) -> int | None:
-    """The size of path when it holds a PNG, else None."""
+def _ExitFailure(returncode: int) -> str:
+    if returncode < 0:
+        return "killed by signal %d" % -returncode
+    return "exit status %d" % returncode if returncode else ""
+
+
+def _Read(path: str) -> bytes | None:
     try:
         with open(path, "rb") as f:
-            if not image_facts.IsPng(f.read(8)):
-                return None
-        return os.path.getsize(path)
+            return f.read()
     except OSError:
         return None
 
 
-def RunPeer(peer: Peer, source: str, work_dir: str) -> Outcome:
-    """Runs one peer on source; work_dir must be empty and the peer's own."""
-    original = os.path.getsize(source)
-    copy = os.path.join(work_dir, "input" + os.path.splitext(source)[1])
-    shutil.copyfile(source, copy)
-    output = os.path.join(work_dir, "output.png")
-    with open(copy, "rb") as f:
-        is_png = image_facts.IsPng(f.read(8))
+def _WholePngSize(data: bytes | None) -> int | None:
+    """The size of data when it is a PNG with every chunk whole, else None."""
+    if data is None or image_facts.ReadPngFacts(data).damage:
+        return None
+    return len(data)
 
-    failure = ""
+
+def CopyInto(sources: list[str], work_dir: str) -> list[str]:
+    """Copies the files into work_dir; returns their names there."""
+    names = []
+    for source in sources:
+        names.append(os.path.basename(source))
+        shutil.copyfile(source, os.path.join(work_dir, names[-1]))
+    return names
+
+
+def RunPeerBatch(peer: Peer, sources: list[str], work_dir: str) -> Batch:
+    """Runs one peer once over copies of sources; work_dir must be empty."""
+    names = CopyInto(sources, work_dir)
+    out_dir = os.path.join(work_dir, "out")
+    if peer.to_folder:
+        os.mkdir(out_dir)
+    png_names, failures, failure = {}, {}, ""
     start = time.perf_counter()
     try:
-        png_input = copy
-        if not is_png:
-            png_input = os.path.join(work_dir, "converted.png")
-            run = _Call([CONVERT, copy, "-strip", "png:" + png_input])
-            if run.returncode != 0 or not os.path.isfile(png_input):
-                failure = "conversion failed"
-        if not failure:
-            if peer.in_place:
-                if png_input == copy:
-                    shutil.copyfile(copy, output)
-                else:
-                    os.rename(png_input, output)
-            argv = [a.replace("{in}", png_input).replace("{out}", output) for a in peer.command]
-            run = _Call(argv)
-            if run.returncode != 0:
-                failure = "exit status %d" % run.returncode
+        for name in names:
+            with open(os.path.join(work_dir, name), "rb") as f:
+                if image_facts.IsPng(f.read(8)):
+                    png_names[name] = name
+                    continue
+            run = _Call([CONVERT, name, "-strip", "png:" + name + ".png"], work_dir)
+            if run.returncode != 0 or not os.path.isfile(os.path.join(work_dir, name + ".png")):
+                failures[name] = "conversion failed"
+            else:
+                png_names[name] = name + ".png"
+        if png_names:
+            argv = []
+            for arg in peer.command:
+                argv += list(png_names.values()) if arg == "{files}" else [arg.replace("{dir}", "out")]
+            failure = _ExitFailure(_Call(argv, work_dir).returncode)
     except subprocess.TimeoutExpired:
         failure = "timed out"
-    seconds = time.perf_counter() - start
+    batch = Batch(time.perf_counter() - start, failure=failure)
 
-    produced = None if failure else _PngSizeOrNone(output)
-    if produced is None and not failure:
-        failure = "no PNG output"
-    after = original if produced is None else min(original, produced)
-    return Outcome(after, seconds, failure)
+    for name, source in zip(names, sources):
+        original = _Read(source)
+        if name in failures or name not in png_names:
+            batch.outcomes[name] = Outcome(len(original), failures.get(name, "not reached"))
+            continue
+        data = _Read(os.path.join(out_dir if peer.to_folder else work_dir, png_names[name]))
+        produced = _WholePngSize(data)
+        if produced is not None:
+            batch.outcomes[name] = Outcome(min(len(original), produced))
+        elif data == original:  # left as it was: no saving, but nothing broken
+            batch.outcomes[name] = Outcome(len(original))
+        else:
+            batch.outcomes[name] = Outcome(len(original), "no PNG output")
+    return batch
 
 
-def RunRepng(repng: str, source: str, work_dir: str) -> Outcome:
-    """Runs repng on a copy of source, as a user would on one dropped file."""
-    original = os.path.getsize(source)
-    copy = os.path.join(work_dir, os.path.basename(source))
-    shutil.copyfile(source, copy)
-    peak_file = os.path.join(work_dir, "peak-kib")
+def RepngOrder(names: list[str]) -> list[str]:
+    """The order repng takes its paths in: ordinal, by UTF-16 code units."""
+    return sorted(names, key=lambda n: n.encode("utf-16-be"))
 
+
+def SplitRepngReport(report: bytes, names: list[str]) -> dict[str, bytes]:
+    """Each file's report line, found by its name in the order repng takes
+    the files. A crash message on a line of its own belongs to the file in
+    hand; the files after it have no line."""
+    lines, order = {}, RepngOrder(names)
+    for line in report.split(b"\n"):
+        if len(lines) == len(order):
+            break
+        name = order[len(lines)]
+        if line.startswith(name.encode("gbk", "replace") + NAME_END) or CRASH_MARKER in line:
+            lines[name] = line.rstrip(b"\r")
+    return lines
+
+
+def RunRepngBatch(repng: str, sources: list[str], work_dir: str) -> Batch:
+    """Runs repng once over copies of sources, as a user drops a folder's files."""
+    names = CopyInto(sources, work_dir)
+    peak_file = os.path.join(work_dir, PEAK_FILE)
     start = time.perf_counter()
     try:
-        run = _Call([TIME, "-f", "%M", "-o", peak_file, repng, copy], stdout=subprocess.PIPE)
-    except subprocess.TimeoutExpired:
-        return Outcome(original, time.perf_counter() - start, "timed out")
-    seconds = time.perf_counter() - start
-
+        run = _Call([TIME, "-f", "%M", "-o", peak_file, repng] + names, work_dir,
+                    stdout=subprocess.PIPE)
+        report, failure = run.stdout, _ExitFailure(run.returncode)
+    except subprocess.TimeoutExpired as timeout:
+        report, failure = timeout.stdout or b"", "timed out"
+    batch = Batch(time.perf_counter() - start, failure=failure)
+    if not failure and CRASH_MARKER in report:
+        batch.failure = "crash message"
     try:
         with open(peak_file) as f:
-            peak_kib = int(f.read().split()[-1])
+            batch.peak_kib = int(f.read().split()[-1])
     except (OSError, ValueError, IndexError):
-        peak_kib = 0
-    return ReadRepngOutcome(run.stdout, original, copy, seconds, peak_kib)
+        pass
+
+    lines = SplitRepngReport(report, names)
+    for name, source in zip(names, sources):
+        batch.outcomes[name] = ReadRepngOutcome(lines.get(name, b""), os.path.getsize(source),
+                                                os.path.join(work_dir, name))
+    return batch
 
 
-def ReadRepngOutcome(report: bytes, original: int, path: str, seconds: float,
-                     peak_kib: int) -> Outcome:
-    """Judges one run from its report and what became of the file."""
-    after = os.path.getsize(path)
-    outcome = Outcome(min(original, after), seconds, peak_kib=peak_kib)
-    if CRASH_MARKER in report:
+def ReadRepngOutcome(line: bytes, original: int, path: str) -> Outcome:
+    """Judges one file from its report line and what became of it."""
+    data = _Read(path) or b""
+    outcome = Outcome(min(original, len(data)))
+    if CRASH_MARKER in line:
         outcome.failure = "crash message"
-    elif WRITE_FAILED_MARKER in report:
+    elif WRITE_FAILED_MARKER in line:
         outcome.failure = "write failed"
-    elif SKIP_MARKER in report:
+    elif SKIP_MARKER in line:
         outcome.refused = True
-    elif not report.strip():
+    elif not line.strip():
         outcome.failure = "no report line"
-    if after != original:
-        if _PngSizeOrNone(path) is None:
+    if len(data) != original:
+        if _WholePngSize(data) is None:
             # Never count a file repng damaged as a saving.
-            outcome.failure = "rewritten, but not as a PNG"
+            outcome.failure = "rewritten, but not as a whole PNG"
             outcome.bytes_after = original
-        elif after > original:
+        elif len(data) > original:
             outcome.failure = "rewritten larger"
-    if outcome.refused and after != original:
+    if outcome.refused and len(data) != original:
         outcome.failure = "refused but changed"
     return outcome
-

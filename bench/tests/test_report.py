@@ -4,50 +4,80 @@ import unittest
 
 from repng_bench import report
 from repng_bench.corpus import CorpusFile, Spread, SafeName
-from repng_bench.runners import Outcome
+from repng_bench.runners import Batch, Outcome
 
 
-def Result(name, original, repng_after, repng_seconds, refused=False, peers=None):
-    corpus_file = CorpusFile("c", name, "pkg", name, original, 10, 10)
-    outcome = Outcome(repng_after, repng_seconds, refused=refused)
-    return report.FileResult(corpus_file, outcome,
-                             {p: Outcome(*v) for p, v in (peers or {}).items()})
+def Run(sizes: dict, tools: dict, refused=(), subset=()) -> report.CategoryRun:
+    """tools: name -> (seconds, {file: bytes after, or (bytes after, failure)})."""
+    files = [CorpusFile("c", n, "pkg", n, b, 10, 10) for n, b in sizes.items()]
+    run = report.CategoryRun("photo", files, subset=list(subset))
+    for tool, (seconds, after) in tools.items():
+        outcomes = {n: Outcome(*(a if isinstance(a, tuple) else (a,))) for n, a in after.items()}
+        if tool == report.REPNG:
+            for n in refused:
+                outcomes[n].refused = True
+        run.batches[tool] = Batch(seconds, outcomes, peak_kib=2048)
+    return run
 
 
 class TotalsTest(unittest.TestCase):
     def test_refused_files_leave_every_total(self):
-        results = [Result("a", 100, 60, 1.0, peers={"zopflipng": (70, 4.0)}),
-                   Result("b", 5000, 5000, 0.1, refused=True)]
-        totals = report.Totals(results, ["zopflipng"])
-        self.assertEqual((totals["repng"].files, totals["repng"].before, totals["repng"].after),
-                         (1, 100, 60))
-        self.assertEqual((totals["zopflipng"].files, totals["zopflipng"].before,
-                          totals["zopflipng"].after), (1, 100, 70))
+        run = Run({"a": 100, "b": 5000}, {"repng": (1.0, {"a": 60, "b": 5000}),
+                                          "zopflipng": (4.0, {"a": 70})}, refused=["b"])
+        totals = report.Totals(run)
+        self.assertEqual([(t.files, t.before, t.after, t.whole) for t in totals.values()],
+                         [(1, 100, 60, True), (1, 100, 70, True)])
         self.assertAlmostEqual(totals["repng"].saved_percent, 40.0)
+        self.assertEqual(report.TimeRatio(totals, "zopflipng"), 0.25)
 
-    def test_a_peer_missing_on_a_file_counts_as_no_saving_and_a_failure(self):
-        results = [Result("a", 100, 60, 1.0), Result("b", 50, 50, 1.0, peers={"optipng": (40, 0.5)})]
-        totals = report.Totals(results, ["optipng"])["optipng"]
-        self.assertEqual((totals.files, totals.after, totals.failures), (2, 140, 1))
-        self.assertAlmostEqual(totals.seconds, 0.5)
-
-    def test_verdicts_compare_bytes_with_the_leaders_and_time_with_oxipng(self):
-        results = [Result("a", 1000, 500, 2.0, peers={"zopflipng": (500, 30.0),
-                                                   "ect -9": (490, 40.0), "oxipng": (600, 1.0)})]
-        totals = report.Totals(results, ["zopflipng", "ect -9", "oxipng"])
-        (verdict,) = report.Verdicts({"photo": totals})
-        self.assertEqual(verdict.checks["bytes ≤ zopflipng"], (1.0, True))
-        ratio, met = verdict.checks["bytes ≤ ect -9"]
-        self.assertFalse(met)
-        self.assertAlmostEqual(ratio, 500 / 490)
-        self.assertEqual(verdict.checks["time ≤ oxipng"], (2.0, False))
-        table = "\n".join(report.VerdictTable([verdict]))
-        self.assertIn("| photo | met (1.000) | **not met** (1.020) | **not met** (2.000) |", table)
+    def test_a_subset_peer_is_compared_on_its_own_files_and_gets_no_time_ratio(self):
+        run = Run({"a": 100, "b": 1000}, {"repng": (1.0, {"a": 50, "b": 500}),
+                                          "ect -9": (30.0, {"a": 40}),
+                                          "oxipng": (0.5, {"a": 90, "b": (1000, "no PNG output")})},
+                  subset=["a"])
+        totals = report.Totals(run)
+        self.assertEqual(report.BytesRatio(totals, "ect -9"), 50 / 40)
+        self.assertIsNone(report.TimeRatio(totals, "ect -9"))
+        self.assertEqual(report.BytesRatio(totals, "oxipng"), 550 / 1090)
+        table = "\n".join(report.CategoryTable(totals))
+        self.assertIn("| ect -9 | 1 (subset) | 100 | 40 | 60.00% | 30.00 | 1.250 | - | 0 |", table)
+        self.assertIn("| oxipng | 2 | 1,100 | 1,090 | 0.91% | 0.50 | 0.505 | 2.000 | 1 |", table)
+        notes = "\n".join(report.NotesLines(run, totals))
+        self.assertIn("ect -9 ran on a subset of 1 files only: a.", notes)
+        self.assertIn("peaked at 2.0 MiB", notes)
 
     def test_ratios_survive_zero_totals(self):
-        results = [Result("a", 100, 100, 0.0, peers={"optipng": (100, 0.0)})]
-        table = report.CategoryTable(report.Totals(results, ["optipng"]))
+        run = Run({"a": 100}, {"repng": (0.0, {"a": 100}), "optipng": (0.0, {"a": 100})})
+        table = report.CategoryTable(report.Totals(run))
         self.assertIn("| optipng | 1 | 100 | 100 | 0.00% | 0.00 | 1.000 | - | 0 |", table)
+
+
+class VerdictTest(unittest.TestCase):
+    def Summary(self, repng_seconds, ect_after):
+        run = Run({"a": 1000}, {"repng": (repng_seconds, {"a": 500}),
+                                "zopflipng": (30.0, {"a": 500}), "ect -9": (40.0, {"a": 520}),
+                                "ect": (3.0, {"a": ect_after}), "oxipng": (1.0, {"a": 600}),
+                                "repng alt": (1.0, {"a": 400})})
+        totals = {"photo": report.Totals(run)}
+        return report.SummaryTable([run], totals)[-1], report.MakeVerdict("photo", totals["photo"])
+
+    def test_bytes_at_most_every_peer_and_time_at_most_three_times_oxipng(self):
+        row, verdict = self.Summary(3.0, 510)
+        self.assertEqual(row, "| photo | 1 | 1.000 | 0.962 | 0.980 | 0.833 | 3.000 | 2 MiB | met |")
+        self.assertNotIn("repng alt", verdict.bytes)  # a second build is no peer
+        row, verdict = self.Summary(3.5, 490)
+        self.assertTrue(row.endswith("| **missed**: bytes vs ect; time 3.50 × oxipng > 3 |"), row)
+        self.assertEqual(verdict.time, (3.5, False))
+
+    def test_failures_name_the_file_and_the_invocation(self):
+        run = Run({"a": 10, "b": 10}, {"repng": (1.0, {"a": 5, "b": 10}),
+                                       "ect": (1.0, {"a": (10, "no PNG output"), "b": 9})})
+        run.batches["ect"].failure = "exit status 1"
+        self.assertEqual(report.FailureLines([run]),
+                         ["- photo: ect, the whole invocation: exit status 1",
+                          "- photo / a: ect: no PNG output"])
+        self.assertIn("| ect | 2 | 20 | 19 | 5.00% | 1.00 | 0.789 | 1.000 | 1 + exit status 1 |",
+                      report.CategoryTable(report.Totals(run)))
 
 
 class CorpusHelpersTest(unittest.TestCase):
