@@ -37,9 +37,11 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
     zopfli.pieces = 1;
     return;
   }
-  if (compressed_fraction > kGrainyFraction) return;
   // Beyond kMedium a round takes seconds, and on gradients minutes.
-  budget->zopfli_probe = filtered_bytes > kMedium;
+  if (filtered_bytes > kMedium && compressed_fraction > kRepetitiveFraction) {
+    if (compressed_fraction > kDrawnFraction) return;
+    budget->zopfli_probe = true;
+  }
   // One finalist in pieces shared by the workers. Beyond a few tens of
   // kilobytes zopfli seldom beats libdeflate's strongest level without its
   // block splitter, and with it often does even at a single round.

@@ -17,6 +17,14 @@ inline constexpr double kNoisyFraction = 0.5;
 // Above this a large picture is grainy, as most photographs are even where
 // sky or shadow compresses well; their PNG seldom beats their JPEG.
 inline constexpr double kGrainyFraction = 0.25;
+// At most this, a picture is made of long repeats (flat fields, gradients in
+// steps): zopfli's parsing gains most there, and it always gets zopfli.
+inline constexpr double kRepetitiveFraction = 0.02;
+// At most this, a larger picture may be drawn (text, interfaces, flat
+// artwork), where a zopfli round can gain 2 to 5 percent: whether it does is
+// tried on sampled rows first. Photographs lie above.
+inline constexpr double kDrawnFraction = 0.07;
+
 // Sizes of filtered data (of the widest reduction), which every trial's
 // time grows with.
 inline constexpr size_t kTiny = 32 * 1024;
