@@ -113,9 +113,8 @@ int main(int argc, char** argv) {
     const std::clock_t cpu_start = std::clock();
     std::vector<repng::png::ReducedCandidate> reductions = repng::png::BuildReductions(image);
     repng::png::SearchBudget budget = repng::png::ChooseBudgetFor(reductions);
-    reductions.clear();
     setting->adjust(&budget);
-    const repng::png::Encoding encoding = repng::png::FindSmallestEncodingWithin(image, budget);
+    const repng::png::Encoding encoding = repng::png::FindSmallestEncodingWithin(std::move(reductions), budget);
     std::vector<uint8_t> png;
     const bool ok = repng::png::WritePngFile(encoding.raster, encoding.zlib_stream, &png);
     const double seconds = SecondsSince(start);

@@ -31,6 +31,7 @@ struct Screened {
   size_t size;
   size_t trial;  // ties go to the earlier trial, so the order of work does not matter
   std::vector<uint8_t> filtered;
+  size_t stream_size;  // of what was screened, at the screening level
   bool operator<(const Screened& other) const {
     return std::tie(size, trial) < std::tie(other.size, other.trial);
   }
@@ -64,16 +65,21 @@ class Finalists {
   std::vector<Screened> kept_;
 };
 
+size_t ZlibSizeAt(int level, const std::vector<uint8_t>& data) {
+  ZlibCompressor compressor(level);
+  std::vector<uint8_t> stream;
+  if (!compressor.Compress(data.data(), data.size(), kUnbounded, &stream)) {
+    throw EncoderFault("deflate refused an unbounded stream");
+  }
+  return stream.size();
+}
+
 // Compressed fraction of the first reduction under min-sum filtering: a cheap
 // measure of how noisy the picture is.
 double CompressedFraction(const PngRaster& raster) {
   const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
-  ZlibCompressor compressor(settings::kNoiseProbeLevel);
-  std::vector<uint8_t> stream;
-  if (!compressor.Compress(filtered.data(), filtered.size(), kUnbounded, &stream)) {
-    throw EncoderFault("deflate refused an unbounded stream");
-  }
-  return static_cast<double>(stream.size()) / static_cast<double>(filtered.size());
+  return static_cast<double>(ZlibSizeAt(settings::kNoiseProbeLevel, filtered)) /
+         static_cast<double>(filtered.size());
 }
 
 // Screens `trials` into `finalists`, each on its worker's compressor.
@@ -98,7 +104,7 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
     if (!compressors[worker]->Compress(filtered.data(), filtered.size(), max_stream, &stream)) {
       return;  // larger than every kept trial
     }
-    finalists->Offer(Screened{ScaleToWhole(stream.size(), sample) + layout, index, std::move(filtered)});
+    finalists->Offer(Screened{ScaleToWhole(stream.size(), sample) + layout, index, std::move(filtered), stream.size()});
   });
 }
 
@@ -145,27 +151,28 @@ struct Compressed {
   std::string method;
 };
 
-// Whether zopfli gains enough over the strong level on `sample` (the best
-// finalist's sampled rows) to be worth its time on the whole: on gradients
-// its match finder takes minutes on a large picture and gains nothing.
-bool ZopfliPaysOn(const std::vector<uint8_t>& sample, size_t whole_size, const SearchBudget& budget) {
-  std::vector<uint8_t> strong;
-  ZlibCompressor compressor(budget.final_level);
-  if (!compressor.Compress(sample.data(), sample.size(), kUnbounded, &strong)) {
-    throw EncoderFault("deflate refused an unbounded stream");
-  }
+// The best finalist's sampled rows, on which zopfli must first show that it
+// pays, and their stream at the final level; an empty sample when zopfli
+// needs no such proof.
+struct ZopfliProbe {
+  std::vector<uint8_t> sample;
+  size_t strong_size = 0;
+};
+
+// Whether zopfli gains enough over the strong level on the probe to be worth
+// its time on the whole: on gradients its match finder takes minutes on a
+// large picture and gains nothing.
+bool ZopfliPaysOn(const ZopfliProbe& probe, size_t whole_size, const SearchBudget& budget) {
   // The rounds the whole would get, in the sample's own pieces.
   ZopfliSettings rounds = ZopfliSettingsFor(budget, whole_size);
-  rounds.pieces = ZopfliSettingsFor(budget, sample.size()).pieces;
-  const std::vector<uint8_t> zopfli = ZopfliCompressZlib(sample.data(), sample.size(), rounds);
+  rounds.pieces = ZopfliSettingsFor(budget, probe.sample.size()).pieces;
+  const std::vector<uint8_t> zopfli = ZopfliCompressZlib(probe.sample.data(), probe.sample.size(), rounds);
   return static_cast<double>(zopfli.size()) <
-         static_cast<double>(strong.size()) * (1.0 - settings::kZopfliProbeGain);
+         static_cast<double>(probe.strong_size) * (1.0 - settings::kZopfliProbeGain);
 }
 
-// `sample` is the best finalist's sampled rows when zopfli must first show
-// that it pays on them, else empty.
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
-                             const SearchBudget& budget, const std::vector<uint8_t>& sample) {
+                             const SearchBudget& budget, const ZopfliProbe& probe) {
   std::vector<std::vector<uint8_t>> strong(finalists.size());
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
   RunTrials(finalists.size(), [&](size_t index, unsigned worker) {
@@ -187,7 +194,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   Compressed best{std::move(strong[ranking.front()]), ranking.front(),
                   "deflate-" + std::to_string(budget.final_level)};
   if (budget.zopfli_finalists == 0) return best;
-  if (!sample.empty() && !ZopfliPaysOn(sample, finalists[best.finalist].filtered.size(), budget)) return best;
+  if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[best.finalist].filtered.size(), budget)) return best;
 
   size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
   const double close_enough =
@@ -223,7 +230,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   const RowSample sample = ChooseRowSample(reductions.front().raster, budget.screening_sample);
   std::vector<Trial> trials;
   std::vector<Screened> finalists;
-  std::vector<uint8_t> zopfli_probe;
+  ZopfliProbe probe;
   if (sample.IsWhole()) {
     finalists = ScreenAll(reductions, sample, budget, &trials);
   } else {
@@ -232,7 +239,13 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
       sampled.push_back({reduction.name, TakeSampledRows(reduction.raster, sample)});
     }
     finalists = ScreenAll(sampled, sample, budget, &trials);
-    if (budget.zopfli_probe && !finalists.empty()) zopfli_probe = finalists.front().filtered;
+    if (budget.zopfli_probe && !finalists.empty()) {
+      // The sample is screened at the final level wherever it is probed.
+      Screened& best = finalists.front();
+      probe.strong_size = budget.screening_level == budget.final_level ? best.stream_size
+                                                                        : ZlibSizeAt(budget.final_level, best.filtered);
+      probe.sample = std::move(best.filtered);  // the whole picture's rows replace it next
+    }
     FilterWholeFinalists(reductions, trials, &finalists);
   }
   if (finalists.empty()) throw EncoderFault("no finalist");
@@ -240,7 +253,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   for (const Screened& finalist : finalists) {
     layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));
   }
-  Compressed winner = CompressFinalists(finalists, layouts, budget, zopfli_probe);
+  Compressed winner = CompressFinalists(finalists, layouts, budget, probe);
 
   const Trial& trial = trials[finalists[winner.finalist].trial];
   ReducedCandidate& reduction = reductions[trial.reduction];
@@ -261,10 +274,10 @@ std::vector<ReducedCandidate> BuildReductions(const StraightImage& image) {
   reductions.push_back({"truecolour", BuildTruecolourRaster(image, summary)});
   if (summary.all_gray) reductions.push_back({"gray", BuildGrayRaster(image, summary)});
   if (HasTranslucentPixels(image)) {
+    // The same layouts: smoothing keeps alpha and keeps gray pixels gray.
     const StraightImage smooth = SmoothTranslucentColours(image);
-    const ColourSummary smooth_summary = SummariseColours(smooth.argb.data(), smooth.argb.size());
-    reductions.push_back({"truecolour/smooth", BuildTruecolourRaster(smooth, smooth_summary)});
-    if (smooth_summary.all_gray) reductions.push_back({"gray/smooth", BuildGrayRaster(smooth, smooth_summary)});
+    reductions.push_back({"truecolour/smooth", BuildTruecolourRaster(smooth, summary)});
+    if (summary.all_gray) reductions.push_back({"gray/smooth", BuildGrayRaster(smooth, summary)});
   }
   if (summary.fits_palette) {
     for (int order = 0; order < kPaletteOrderCount; ++order) {
@@ -291,6 +304,10 @@ Encoding FindSmallestEncoding(const StraightImage& image) {
 
 Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget) {
   return Search(BuildReductions(image), budget);
+}
+
+Encoding FindSmallestEncodingWithin(std::vector<ReducedCandidate> reductions, const SearchBudget& budget) {
+  return Search(std::move(reductions), budget);
 }
 
 }  // namespace repng::png

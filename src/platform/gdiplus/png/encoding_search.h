@@ -39,5 +39,7 @@ Encoding FindSmallestEncoding(const StraightImage& image);
 
 // The search with a given budget, for tools and tests.
 Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget);
+// The same on reductions already built.
+Encoding FindSmallestEncodingWithin(std::vector<ReducedCandidate> reductions, const SearchBudget& budget);
 
 }  // namespace repng::png
