@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <regex>
+#include <thread>
 
 #include "platform/gdiplus/png/chunk_writer.h"
 #include "platform/gdiplus/png/colour_summary.h"
@@ -160,6 +161,42 @@ TEST(ZlibCompression, LimitIsExact) {
   EXPECT_EQ(bounded, unbounded);
   EXPECT_FALSE(compressor.Compress(data.data(), data.size(), unbounded.size() - 1, &bounded));
   EXPECT_TRUE(bounded.empty());
+}
+
+// Compressors are reused between trials: whatever level or data one had
+// before, it writes what a new one of its level writes.
+TEST(ZlibCompression, ReusedCompressorsWriteWhatNewOnesDo) {
+  std::vector<uint8_t> data(3000), other(7000, 9);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i * i) >> 6);
+  for (int round = 0; round < 2; ++round) {
+    for (int level = 0; level <= kStrongestDeflateLevel; ++level) {
+      const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> fresh(
+          libdeflate_alloc_compressor(level), &libdeflate_free_compressor);
+      ASSERT_NE(fresh, nullptr);
+      std::vector<uint8_t> expected(libdeflate_zlib_compress_bound(fresh.get(), data.size()));
+      expected.resize(libdeflate_zlib_compress(fresh.get(), data.data(), data.size(), expected.data(), expected.size()));
+      std::vector<uint8_t> stream;
+      ZlibCompressor a(level), b((level + 5) % (kStrongestDeflateLevel + 1));
+      ASSERT_TRUE(a.Compress(other.data(), other.size(), std::numeric_limits<size_t>::max(), &stream));
+      ASSERT_TRUE(a.Compress(data.data(), data.size(), std::numeric_limits<size_t>::max(), &stream));
+      EXPECT_EQ(stream, expected) << "level " << level << " round " << round;
+    }
+  }
+}
+
+// The bigram strategies count on a table each thread keeps: what a row
+// leaves in it must not change the next picture's filters.
+TEST(FilterStrategies, BigramFiltersDoNotDependOnWhatWasFilteredBefore) {
+  const Picture picture = Cycling(40, 9, Grays({0, 3, 9, 27, 81, 243, 200, 100}));
+  const PngRaster raster = BuildGrayRaster(picture.image, picture.summary);
+  const Picture noise = Cycling(300, 4, {0xFF102030u, 0xFF405060u, 0xFF708090u, 0xFFA0B0C0u, 0xFF0000FFu});
+  const PngRaster noisy = BuildTruecolourRaster(noise.image, noise.summary);
+  for (const FilterStrategy strategy : {FilterStrategy::kBigrams, FilterStrategy::kBigramEntropy}) {
+    std::vector<uint8_t> first;
+    std::thread([&] { first = FilterImage(raster, strategy); }).join();
+    FilterImage(noisy, strategy);
+    EXPECT_EQ(FilterImage(raster, strategy), first) << FilterStrategyName(strategy);
+  }
 }
 
 TEST(ZlibCompression, ZopfliPiecesJoinIntoOneValidStream) {

@@ -49,9 +49,12 @@ double ByteEntropy(const uint8_t* data, size_t size) {
 
 // Pairs of neighbouring bytes: fewer distinct pairs or a lower pair entropy
 // tend to mean longer deflate matches (oxipng's "bigrams" strategies).
+// The table of counts is the thread's, set up once (a search filters dozens
+// of times, and a small picture's rows are far smaller than the table); every
+// count leaves it zero again. One counter at a time per thread.
 class BigramCounter {
  public:
-  BigramCounter() : counts_(65536, 0) {}
+  BigramCounter() : counts_(Table()) {}
 
   double DistinctPairs(const uint8_t* data, size_t size) {
     Count(data, size);
@@ -72,7 +75,17 @@ class BigramCounter {
   }
 
  private:
+  static constexpr size_t kPairs = 65536;
+
+  static std::vector<uint32_t>& Table() {
+    thread_local std::vector<uint32_t> counts(kPairs, 0);
+    return counts;
+  }
+
   void Count(const uint8_t* data, size_t size) {
+    // Nothing may throw between counting and Reset, or the table would keep
+    // this row's counts.
+    touched_.reserve(std::min(size, kPairs));
     for (size_t i = 1; i < size; ++i) {
       const uint16_t pair = static_cast<uint16_t>(data[i - 1] << 8 | data[i]);
       if (counts_[pair]++ == 0) touched_.push_back(pair);
@@ -83,7 +96,7 @@ class BigramCounter {
     touched_.clear();
   }
 
-  std::vector<uint32_t> counts_;
+  std::vector<uint32_t>& counts_;
   std::vector<uint16_t> touched_;
 };
 
@@ -91,6 +104,7 @@ class RowScorer {
  public:
   explicit RowScorer(FilterStrategy strategy) : strategy_(strategy) {
     if (strategy == FilterStrategy::kBruteForce) compressor_.emplace(kBruteForceLevel);
+    if (strategy == FilterStrategy::kBigrams || strategy == FilterStrategy::kBigramEntropy) bigrams_.emplace();
   }
 
   // `window_start` .. `row_end` is the filtered data so far with the trial row
@@ -101,8 +115,8 @@ class RowScorer {
     row_size -= 1;
     switch (strategy_) {
       case FilterStrategy::kEntropy: return ByteEntropy(row, row_size);
-      case FilterStrategy::kBigrams: return bigrams_.DistinctPairs(row, row_size);
-      case FilterStrategy::kBigramEntropy: return bigrams_.PairEntropy(row, row_size);
+      case FilterStrategy::kBigrams: return bigrams_->DistinctPairs(row, row_size);
+      case FilterStrategy::kBigramEntropy: return bigrams_->PairEntropy(row, row_size);
       case FilterStrategy::kBruteForce: {
         const size_t size = static_cast<size_t>(row_end - window_start);
         const size_t compressed = compressor_->DeflateSize(
@@ -115,7 +129,7 @@ class RowScorer {
 
  private:
   FilterStrategy strategy_;
-  BigramCounter bigrams_;
+  std::optional<BigramCounter> bigrams_;
   std::optional<ZlibCompressor> compressor_;
   std::vector<uint8_t> scratch_;
 };

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <array>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -30,17 +32,69 @@ size_t RoomFor(size_t bound, size_t max_size) {
   return std::min(bound, room);
 }
 
+// Setting up a compressor (a megabyte or more at the strong levels) costs
+// more than a small picture's trial, and a search makes dozens: freed ones
+// wait here for the next of their level. libdeflate carries nothing from one
+// stream to the next, so a reused compressor writes the same bytes.
+class CompressorCache {
+ public:
+  CompressorCache() = default;
+  CompressorCache(const CompressorCache&) = delete;
+  CompressorCache& operator=(const CompressorCache&) = delete;
+  ~CompressorCache() {
+    for (Level& level : levels_) {
+      for (size_t i = 0; i < level.count; ++i) libdeflate_free_compressor(level.kept[i]);
+    }
+  }
+
+  libdeflate_compressor* Take(int level) {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      Level& kept = levels_[static_cast<size_t>(level)];
+      if (kept.count > 0) return kept.kept[--kept.count];
+    }
+    return libdeflate_alloc_compressor(level);
+  }
+
+  void Give(int level, libdeflate_compressor* compressor) {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      Level& kept = levels_[static_cast<size_t>(level)];
+      if (kept.count < kept.kept.size()) {
+        kept.kept[kept.count++] = compressor;
+        return;
+      }
+    }
+    libdeflate_free_compressor(compressor);
+  }
+
+ private:
+  // A worker's trial and the brute-force filter inside it each hold one.
+  static constexpr size_t kKeptPerLevel = 2 * kMaxWorkers;
+  struct Level {
+    std::array<libdeflate_compressor*, kKeptPerLevel> kept{};
+    size_t count = 0;
+  };
+  std::mutex lock_;
+  std::array<Level, kStrongestDeflateLevel + 1> levels_;
+};
+
+CompressorCache& TheCompressorCache() {
+  static CompressorCache cache;
+  return cache;
+}
+
 }  // namespace
 
-ZlibCompressor::ZlibCompressor(int level) {
+ZlibCompressor::ZlibCompressor(int level) : level_(level) {
   // libdeflate refuses a level it does not have the same way as a lack of
   // memory; only the second is one.
   if (level < 0 || level > kStrongestDeflateLevel) throw EncoderFault("no such deflate level");
-  compressor_ = libdeflate_alloc_compressor(level);
+  compressor_ = TheCompressorCache().Take(level);
   if (compressor_ == nullptr) throw std::bad_alloc();
 }
 
-ZlibCompressor::~ZlibCompressor() { libdeflate_free_compressor(compressor_); }
+ZlibCompressor::~ZlibCompressor() { TheCompressorCache().Give(level_, compressor_); }
 
 bool ZlibCompressor::Compress(const uint8_t* data, size_t size, size_t max_size,
                               std::vector<uint8_t>* out) {

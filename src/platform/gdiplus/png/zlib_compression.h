@@ -15,7 +15,8 @@ namespace repng::png {
 // libdeflate's strongest level.
 inline constexpr int kStrongestDeflateLevel = settings::kStrongestLevel;
 
-// One libdeflate compressor at a fixed level. Not shared between threads.
+// One libdeflate compressor at a fixed level. Not shared between threads;
+// the process keeps a few freed ones for reuse.
 class ZlibCompressor {
  public:
   explicit ZlibCompressor(int level);  // throws std::bad_alloc, or EncoderFault for a level beyond 0..12
@@ -34,6 +35,7 @@ class ZlibCompressor {
   size_t DeflateSize(const uint8_t* data, size_t size, size_t max_size, std::vector<uint8_t>* scratch);
 
  private:
+  int level_;
   libdeflate_compressor* compressor_ = nullptr;
 };
 
