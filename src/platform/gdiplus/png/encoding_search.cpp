@@ -1,6 +1,7 @@
 #include "platform/gdiplus/png/encoding_search.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -171,17 +172,59 @@ bool ZopfliPaysOn(const ZopfliProbe& probe, size_t whole_size, const SearchBudge
          static_cast<double>(probe.strong_size) * (1.0 - settings::kZopfliProbeGain);
 }
 
+// For each of `order` (indices of finalists), the position in `order` of the
+// first finalist with the same filtered data. Strategies often agree on a
+// small picture, and a compressor's output depends on its input only, so
+// such finalists share one run.
+std::vector<size_t> FirstWithSameData(const std::vector<Screened>& finalists, const std::vector<size_t>& order) {
+  std::vector<size_t> first(order.size());
+  for (size_t i = 0; i < order.size(); ++i) {
+    first[i] = i;
+    for (size_t j = 0; j < i; ++j) {
+      if (first[j] == j && finalists[order[j]].filtered == finalists[order[i]].filtered) {
+        first[i] = j;
+        break;
+      }
+    }
+  }
+  return first;
+}
+
+// Runs `compress` once for each distinct data among `order`, into the
+// result's slot of the first finalist that has it; the other slots stay empty.
+std::vector<std::vector<uint8_t>> CompressDistinct(
+    const std::vector<size_t>& order, const std::vector<size_t>& first,
+    const std::function<std::vector<uint8_t>(size_t finalist, unsigned worker)>& compress) {
+  std::vector<size_t> runs;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (first[i] == i) runs.push_back(i);
+  }
+  std::vector<std::vector<uint8_t>> streams(order.size());
+  RunTrials(runs.size(), [&](size_t index, unsigned worker) {
+    streams[runs[index]] = compress(order[runs[index]], worker);
+  });
+  return streams;
+}
+
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
                              const SearchBudget& budget, const ZopfliProbe& probe) {
-  std::vector<std::vector<uint8_t>> strong(finalists.size());
+  std::vector<size_t> all(finalists.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
-  RunTrials(finalists.size(), [&](size_t index, unsigned worker) {
-    if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
-    const std::vector<uint8_t>& data = finalists[index].filtered;
-    if (!compressors[worker]->Compress(data.data(), data.size(), kUnbounded, &strong[index])) {
-      throw EncoderFault("deflate refused an unbounded stream");
-    }
-  });
+  std::vector<std::vector<uint8_t>> strong =
+      CompressDistinct(all, strong_first, [&](size_t finalist, unsigned worker) {
+        if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
+        const std::vector<uint8_t>& data = finalists[finalist].filtered;
+        std::vector<uint8_t> stream;
+        if (!compressors[worker]->Compress(data.data(), data.size(), kUnbounded, &stream)) {
+          throw EncoderFault("deflate refused an unbounded stream");
+        }
+        return stream;
+      });
+  for (size_t i = 0; i < strong.size(); ++i) {
+    if (strong_first[i] != i) strong[i] = strong[strong_first[i]];
+  }
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
     return stream.size() + layouts[finalist];
   };
@@ -203,16 +246,22 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
          static_cast<double>(file_size(ranking[zopfli_count - 1], strong[ranking[zopfli_count - 1]])) > close_enough) {
     --zopfli_count;
   }
-  std::vector<std::vector<uint8_t>> zopfli(zopfli_count);
-  RunTrials(zopfli_count, [&](size_t index, unsigned) {
-    const std::vector<uint8_t>& data = finalists[ranking[index]].filtered;
-    zopfli[index] = ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
+  const std::vector<size_t> candidates(ranking.begin(), ranking.begin() + static_cast<std::ptrdiff_t>(zopfli_count));
+  const std::vector<size_t> zopfli_first = FirstWithSameData(finalists, candidates);
+  std::vector<std::vector<uint8_t>> zopfli = CompressDistinct(candidates, zopfli_first, [&](size_t finalist, unsigned) {
+    const std::vector<uint8_t>& data = finalists[finalist].filtered;
+    return ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
   });
-  for (size_t i = 0; i < zopfli_count; ++i) {
-    if (file_size(ranking[i], zopfli[i]) < file_size(best.finalist, best.stream)) {
-      best = {std::move(zopfli[i]), ranking[i], "zopfli"};
+  std::optional<size_t> winner;  // position in `candidates`
+  size_t winner_size = file_size(best.finalist, best.stream);
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const size_t size = file_size(candidates[i], zopfli[zopfli_first[i]]);
+    if (size < winner_size) {
+      winner = i;
+      winner_size = size;
     }
   }
+  if (winner) best = {std::move(zopfli[zopfli_first[*winner]]), candidates[*winner], "zopfli"};
   return best;
 }
 
