@@ -296,8 +296,9 @@ SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions) {
   return ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
 }
 
-Encoding FindSmallestEncoding(const StraightImage& image) {
+Encoding FindSmallestEncoding(StraightImage image) {
   std::vector<ReducedCandidate> reductions = BuildReductions(image);
+  image = StraightImage();  // the search reads only the reductions
   const SearchBudget budget = ChooseBudgetFor(reductions);
   return Search(std::move(reductions), budget);
 }
