@@ -161,6 +161,11 @@ TEST(ZlibCompression, LimitIsExact) {
   EXPECT_EQ(bounded, unbounded);
   EXPECT_FALSE(compressor.Compress(data.data(), data.size(), unbounded.size() - 1, &bounded));
   EXPECT_TRUE(bounded.empty());
+  // Screening measures without keeping the stream; it must rank as the
+  // kept streams do.
+  EXPECT_EQ(compressor.StreamSize(data.data(), data.size(), std::numeric_limits<size_t>::max()), unbounded.size());
+  EXPECT_EQ(compressor.StreamSize(data.data(), data.size(), unbounded.size()), unbounded.size());
+  EXPECT_EQ(compressor.StreamSize(data.data(), data.size(), unbounded.size() - 1), 0u);
 }
 
 // Compressors are reused between trials: whatever level or data one had

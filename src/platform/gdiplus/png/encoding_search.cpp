@@ -68,11 +68,9 @@ class Finalists {
 
 size_t ZlibSizeAt(int level, const std::vector<uint8_t>& data) {
   ZlibCompressor compressor(level);
-  std::vector<uint8_t> stream;
-  if (!compressor.Compress(data.data(), data.size(), kUnbounded, &stream)) {
-    throw EncoderFault("deflate refused an unbounded stream");
-  }
-  return stream.size();
+  const size_t size = compressor.StreamSize(data.data(), data.size(), kUnbounded);
+  if (size == 0) throw EncoderFault("deflate refused an unbounded stream");
+  return size;
 }
 
 // Compressed fraction of the first reduction under min-sum filtering: a cheap
@@ -101,11 +99,9 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
     if (bound <= layout) return;
     const size_t max_stream = SampleBound(bound == kUnbounded ? kUnbounded : bound - layout, sample);
     std::vector<uint8_t> filtered = FilterImage(raster, trial.strategy);
-    std::vector<uint8_t> stream;
-    if (!compressors[worker]->Compress(filtered.data(), filtered.size(), max_stream, &stream)) {
-      return;  // larger than every kept trial
-    }
-    finalists->Offer(Screened{ScaleToWhole(stream.size(), sample) + layout, index, std::move(filtered), stream.size()});
+    const size_t stream_size = compressors[worker]->StreamSize(filtered.data(), filtered.size(), max_stream);
+    if (stream_size == 0) return;  // larger than every kept trial
+    finalists->Offer(Screened{ScaleToWhole(stream_size, sample) + layout, index, std::move(filtered), stream_size});
   });
 }
 
@@ -345,8 +341,9 @@ SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions) {
   return ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
 }
 
-Encoding FindSmallestEncoding(const StraightImage& image) {
+Encoding FindSmallestEncoding(StraightImage image) {
   std::vector<ReducedCandidate> reductions = BuildReductions(image);
+  image = StraightImage();  // the search reads only the reductions
   const SearchBudget budget = ChooseBudgetFor(reductions);
   return Search(std::move(reductions), budget);
 }

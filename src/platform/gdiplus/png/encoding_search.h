@@ -33,9 +33,10 @@ std::vector<ReducedCandidate> BuildReductions(const StraightImage& image);
 // The budget the search gives these reductions of a picture.
 SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions);
 
-// Throws std::bad_alloc when memory runs out, EncoderFault on any other
-// failure.
-Encoding FindSmallestEncoding(const StraightImage& image);
+// Takes the picture so that its pixels are gone before the search, which
+// needs only the reductions. Throws std::bad_alloc when memory runs out,
+// EncoderFault on any other failure.
+Encoding FindSmallestEncoding(StraightImage image);
 
 // The search with a given budget, for tools and tests.
 Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget);

@@ -42,8 +42,7 @@ bool Encode(const uint8_t* top_row, uint32_t width, uint32_t height, size_t stri
 
   StraightImage image;
   if (!ReadStraightImage(top_row, width, height, stride, &image)) return false;
-  const Encoding encoding = FindSmallestEncoding(image);
-  image = StraightImage();  // the search is done; give the memory back before writing
+  const Encoding encoding = FindSmallestEncoding(std::move(image));
 
   std::vector<uint8_t> png;
   if (!WritePngFile(encoding.raster, encoding.zlib_stream, &png)) return false;

@@ -96,17 +96,31 @@ ZlibCompressor::ZlibCompressor(int level) : level_(level) {
 
 ZlibCompressor::~ZlibCompressor() { TheCompressorCache().Give(level_, compressor_); }
 
+size_t ZlibCompressor::CompressToBuffer(const uint8_t* data, size_t size, size_t max_size,
+                                        std::unique_ptr<uint8_t[]>* buffer) {
+  // Left uninitialised: the room is as large as the data, and zeroing it
+  // would touch every page of it, where deflate writes only the stream's.
+  const size_t room = RoomFor(libdeflate_zlib_compress_bound(compressor_, size), max_size);
+  *buffer = std::make_unique_for_overwrite<uint8_t[]>(room);
+  const size_t written = libdeflate_zlib_compress(compressor_, data, size, buffer->get(), room);
+  return written > max_size ? 0 : written;
+}
+
 bool ZlibCompressor::Compress(const uint8_t* data, size_t size, size_t max_size,
                               std::vector<uint8_t>* out) {
-  const size_t bound = libdeflate_zlib_compress_bound(compressor_, size);
-  out->resize(RoomFor(bound, max_size));
-  const size_t written = libdeflate_zlib_compress(compressor_, data, size, out->data(), out->size());
-  if (written == 0 || written > max_size) {
+  std::unique_ptr<uint8_t[]> buffer;
+  const size_t written = CompressToBuffer(data, size, max_size, &buffer);
+  if (written == 0) {
     out->clear();
     return false;
   }
-  out->resize(written);
+  out->assign(buffer.get(), buffer.get() + written);  // the stream's size, not the room's
   return true;
+}
+
+size_t ZlibCompressor::StreamSize(const uint8_t* data, size_t size, size_t max_size) {
+  std::unique_ptr<uint8_t[]> buffer;
+  return CompressToBuffer(data, size, max_size, &buffer);
 }
 
 size_t ZlibCompressor::DeflateSize(const uint8_t* data, size_t size, size_t max_size,

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/gdiplus/png/search_settings.h"
@@ -30,11 +31,18 @@ class ZlibCompressor {
   // is what lets a losing candidate stop early.
   bool Compress(const uint8_t* data, size_t size, size_t max_size, std::vector<uint8_t>* out);
 
+  // The length Compress would give the stream, or 0 when it would be longer
+  // than `max_size`, without keeping the stream.
+  size_t StreamSize(const uint8_t* data, size_t size, size_t max_size);
+
   // The size of the raw deflate stream of `size` bytes, or 0 when it would be
   // longer than `max_size`. `scratch` is reused between calls.
   size_t DeflateSize(const uint8_t* data, size_t size, size_t max_size, std::vector<uint8_t>* scratch);
 
  private:
+  // The stream's length in *buffer, or 0 when longer than `max_size`.
+  size_t CompressToBuffer(const uint8_t* data, size_t size, size_t max_size, std::unique_ptr<uint8_t[]>* buffer);
+
   int level_;
   libdeflate_compressor* compressor_ = nullptr;
 };
