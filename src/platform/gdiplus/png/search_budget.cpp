@@ -104,9 +104,10 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
 ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
   ZopfliSettings settings = budget.zopfli;
   settings.pieces = std::max(settings.pieces, (filtered_bytes + kZopfliMaxPiece - 1) / kZopfliMaxPiece);
-  const bool many_rounds = settings.split_blocks && filtered_bytes <= kMedium;
-  settings.iterations = ZopfliRounds(filtered_bytes / std::max<size_t>(settings.pieces, 1),
-                                     many_rounds ? kSplitMinimumRounds : 1, budget.zopfli_max_rounds);
+  size_t minimum_rounds = 1;
+  if (settings.split_blocks) minimum_rounds = filtered_bytes <= kMedium ? kSplitMinimumRounds : kLargeZopfliRounds;
+  settings.iterations = ZopfliRounds(filtered_bytes / std::max<size_t>(settings.pieces, 1), minimum_rounds,
+                                     budget.zopfli_max_rounds);
   return settings;
 }
 
