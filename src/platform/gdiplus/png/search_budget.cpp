@@ -37,9 +37,11 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
     zopfli.pieces = 1;
     return;
   }
-  // Beyond kMedium a round takes seconds, and on gradients minutes.
+  // Beyond kMedium a round takes seconds, and on gradients minutes. Up to
+  // kLarge even photographic wallpapers may gain the half percent that
+  // zopfli's rounds find; beyond, their time outgrows it.
   if (filtered_bytes > kMedium && compressed_fraction > kRepetitiveFraction) {
-    if (compressed_fraction > kDrawnFraction) return;
+    if (compressed_fraction > kDrawnFraction && filtered_bytes > kLarge) return;
     budget->zopfli_probe = true;
   }
   // One finalist in pieces shared by the workers. Beyond a few tens of
@@ -77,6 +79,12 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
     budget.screening_level = kQuickScreeningLevel;
     budget.final_level = filtered_bytes <= kMedium ? kStrongestLevel : kGrainyLargeFinalLevel;
+    // Screened whole, so there is no sample to probe: zopfli runs on the
+    // whole, whose size kLarge bounds.
+    if (filtered_bytes > kMedium) {
+      ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
+      budget.zopfli_probe = false;
+    }
     return budget;
   }
   if (filtered_bytes > kHuge) {
