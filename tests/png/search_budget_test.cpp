@@ -52,7 +52,7 @@ TEST(SearchBudget, LargePiecesGetTheLargeRoundsWithinTheCapsOnPiecesAndRounds) {
     const SearchBudget budget = ChooseSearchBudget(bytes, 0.015);
     const ZopfliSettings zopfli = ZopfliSettingsFor(budget, bytes);
     EXPECT_EQ(zopfli.iterations, kLargeZopfliRounds) << bytes;
-    EXPECT_LE((bytes + zopfli.pieces - 1) / zopfli.pieces, kZopfliMaxPiece) << bytes;  // memory
+    EXPECT_LE((bytes + zopfli.pieces - 1) / zopfli.pieces, kLargeZopfliMaxPiece) << bytes;  // memory
     SearchBudget one_round = budget;
     one_round.zopfli_max_rounds = 1;
     EXPECT_EQ(ZopfliSettingsFor(one_round, bytes).iterations, 1) << bytes;

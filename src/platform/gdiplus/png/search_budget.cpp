@@ -50,6 +50,7 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
   budget->zopfli_finalists = 1;
   zopfli.pieces = 2;
   zopfli.split_blocks = true;
+  if (filtered_bytes > kMedium) zopfli.max_blocks = 0;
 }
 
 }  // namespace
@@ -111,7 +112,8 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
 
 ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
   ZopfliSettings settings = budget.zopfli;
-  settings.pieces = std::max(settings.pieces, (filtered_bytes + kZopfliMaxPiece - 1) / kZopfliMaxPiece);
+  const size_t max_piece = filtered_bytes <= kMedium ? kZopfliMaxPiece : kLargeZopfliMaxPiece;
+  settings.pieces = std::max(settings.pieces, (filtered_bytes + max_piece - 1) / max_piece);
   size_t minimum_rounds = 1;
   if (settings.split_blocks) minimum_rounds = filtered_bytes <= kMedium ? kSplitMinimumRounds : kLargeZopfliRounds;
   settings.iterations = ZopfliRounds(filtered_bytes / std::max<size_t>(settings.pieces, 1), minimum_rounds,

@@ -89,6 +89,9 @@ inline constexpr double kZopfliProbeGain = 0.005;
 // Zopfli's caches take about 30 bytes for each byte of the piece it works
 // on: pieces of at most this size keep them near 60 MiB for two workers.
 inline constexpr size_t kZopfliMaxPiece = 1024 * 1024;
+// Each piece ends its blocks and pays their headers: on 5K screenshots
+// pieces twice as large save 0.1 percent, for caches near 120 MiB.
+inline constexpr size_t kLargeZopfliMaxPiece = 2 * 1024 * 1024;
 
 // Brute-force filtering: each row's filter is the one whose fast deflate,
 // after this much of the rows before it, is smallest.
