@@ -3,6 +3,7 @@ repng_gtest(png_encoder_test
     png/encoder_roundtrip_test.cpp
     png/parallel_trials_test.cpp
     png/raster_codec_test.cpp
+    png/search_budget_test.cpp
     png/search_test.cpp
     png/translucent_colours_test.cpp
   LIBS repng_pngenc PkgConfig::SPNG)

@@ -37,9 +37,11 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
     zopfli.pieces = 1;
     return;
   }
-  // Beyond kMedium a round takes seconds, and on gradients minutes.
+  // Beyond kMedium a round takes seconds, and on gradients minutes. Up to
+  // kLarge even photographic wallpapers may gain the half percent that
+  // zopfli's rounds find; beyond, their time outgrows it.
   if (filtered_bytes > kMedium && compressed_fraction > kRepetitiveFraction) {
-    if (compressed_fraction > kDrawnFraction) return;
+    if (compressed_fraction > kDrawnFraction && filtered_bytes > kLarge) return;
     budget->zopfli_probe = true;
   }
   // One finalist in pieces shared by the workers. Beyond a few tens of
@@ -48,6 +50,7 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
   budget->zopfli_finalists = 1;
   zopfli.pieces = 2;
   zopfli.split_blocks = true;
+  if (filtered_bytes > kMedium) zopfli.max_blocks = 0;
 }
 
 }  // namespace
@@ -77,6 +80,12 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
     budget.screening_level = kQuickScreeningLevel;
     budget.final_level = filtered_bytes <= kMedium ? kStrongestLevel : kGrainyLargeFinalLevel;
+    // Screened whole, so there is no sample to probe: zopfli runs on the
+    // whole, whose size kLarge bounds.
+    if (filtered_bytes > kMedium) {
+      ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
+      budget.zopfli_probe = false;
+    }
     return budget;
   }
   if (filtered_bytes > kHuge) {
@@ -103,10 +112,12 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
 
 ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
   ZopfliSettings settings = budget.zopfli;
-  settings.pieces = std::max(settings.pieces, (filtered_bytes + kZopfliMaxPiece - 1) / kZopfliMaxPiece);
-  const bool many_rounds = settings.split_blocks && filtered_bytes <= kMedium;
-  settings.iterations = ZopfliRounds(filtered_bytes / std::max<size_t>(settings.pieces, 1),
-                                     many_rounds ? kSplitMinimumRounds : 1, budget.zopfli_max_rounds);
+  const size_t max_piece = filtered_bytes <= kMedium ? kZopfliMaxPiece : kLargeZopfliMaxPiece;
+  settings.pieces = std::max(settings.pieces, (filtered_bytes + max_piece - 1) / max_piece);
+  size_t minimum_rounds = 1;
+  if (settings.split_blocks) minimum_rounds = filtered_bytes <= kMedium ? kSplitMinimumRounds : kLargeZopfliRounds;
+  settings.iterations = ZopfliRounds(filtered_bytes / std::max<size_t>(settings.pieces, 1), minimum_rounds,
+                                     budget.zopfli_max_rounds);
   return settings;
 }
 

@@ -185,6 +185,7 @@ std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const 
   ZopfliInitOptions(&options);
   options.numiterations = settings.iterations;
   options.blocksplitting = settings.split_blocks ? 1 : 0;
+  options.blocksplittingmax = settings.max_blocks;
 
   const size_t pieces = std::clamp<size_t>(settings.pieces, 1, std::max<size_t>(size, 1));
   std::vector<ZopfliPiece> compressed(pieces);

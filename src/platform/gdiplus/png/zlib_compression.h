@@ -57,6 +57,9 @@ struct ZopfliSettings {
   // finds matches in the data before it, so a piece costs only its block
   // headers, and zopfli's caches grow with a piece, not with the data.
   size_t pieces = 1;
+  // Most blocks the splitter may cut a piece into, 0 for no limit; zopfli's
+  // own default of 15 is coarse for a megabyte of screenshot.
+  int max_blocks = 15;
 };
 
 // A zlib stream of `size` bytes made by zopfli. Slow: at 15 iterations
