@@ -4,6 +4,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -205,7 +206,7 @@ std::vector<std::vector<uint8_t>> CompressDistinct(
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
                              const SearchBudget& budget, const ZopfliProbe& probe) {
   std::vector<size_t> all(finalists.size());
-  for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+  std::iota(all.begin(), all.end(), size_t{0});
   const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
   std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
   std::vector<std::vector<uint8_t>> strong =
@@ -218,28 +219,30 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
         }
         return stream;
       });
-  for (size_t i = 0; i < strong.size(); ++i) {
-    if (strong_first[i] != i) strong[i] = strong[strong_first[i]];
-  }
+  // A finalist's stream lives in the slot of the first with its data.
+  const auto strong_of = [&](size_t finalist) -> std::vector<uint8_t>& { return strong[strong_first[finalist]]; };
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
     return stream.size() + layouts[finalist];
   };
-  std::vector<size_t> ranking(finalists.size());
-  for (size_t i = 0; i < ranking.size(); ++i) ranking[i] = i;
+  std::vector<size_t> ranking = all;
   std::stable_sort(ranking.begin(), ranking.end(), [&](size_t a, size_t b) {
-    return file_size(a, strong[a]) < file_size(b, strong[b]);
+    return file_size(a, strong_of(a)) < file_size(b, strong_of(b));
   });
 
-  Compressed best{std::move(strong[ranking.front()]), ranking.front(),
-                  "deflate-" + std::to_string(budget.final_level)};
-  if (budget.zopfli_finalists == 0) return best;
-  if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[best.finalist].filtered.size(), budget)) return best;
+  const size_t first = ranking.front();
+  const size_t strong_size = file_size(first, strong_of(first));
+  // Moves the stream out: called once, last.
+  const auto strongest = [&] {
+    return Compressed{std::move(strong_of(first)), first, "deflate-" + std::to_string(budget.final_level)};
+  };
+  if (budget.zopfli_finalists == 0) return strongest();
+  if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget)) return strongest();
 
   size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
-  const double close_enough =
-      static_cast<double>(file_size(best.finalist, best.stream)) * (1.0 + budget.zopfli_close_share);
+  const double close_enough = static_cast<double>(strong_size) * (1.0 + budget.zopfli_close_share);
   while (zopfli_count > 1 &&
-         static_cast<double>(file_size(ranking[zopfli_count - 1], strong[ranking[zopfli_count - 1]])) > close_enough) {
+         static_cast<double>(file_size(ranking[zopfli_count - 1], strong_of(ranking[zopfli_count - 1]))) >
+             close_enough) {
     --zopfli_count;
   }
   const std::vector<size_t> candidates(ranking.begin(), ranking.begin() + static_cast<std::ptrdiff_t>(zopfli_count));
@@ -249,7 +252,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
     return ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
   });
   std::optional<size_t> winner;  // position in `candidates`
-  size_t winner_size = file_size(best.finalist, best.stream);
+  size_t winner_size = strong_size;
   for (size_t i = 0; i < candidates.size(); ++i) {
     const size_t size = file_size(candidates[i], zopfli[zopfli_first[i]]);
     if (size < winner_size) {
@@ -257,8 +260,8 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
       winner_size = size;
     }
   }
-  if (winner) best = {std::move(zopfli[zopfli_first[*winner]]), candidates[*winner], "zopfli"};
-  return best;
+  if (winner) return {std::move(zopfli[zopfli_first[*winner]]), candidates[*winner], "zopfli"};
+  return strongest();
 }
 
 // Finalists screened on sampled rows get their whole picture filtered.

@@ -22,7 +22,8 @@ inline constexpr double kGrainyFraction = 0.25;
 inline constexpr double kRepetitiveFraction = 0.02;
 // At most this, a larger picture may be drawn (text, interfaces, flat
 // artwork), where a zopfli round can gain 2 to 5 percent: whether it does is
-// tried on sampled rows first. Photographs lie above.
+// tried on sampled rows first. Photographs lie above, and get that trial
+// only up to kLarge.
 inline constexpr double kDrawnFraction = 0.07;
 
 // Sizes of filtered data (of the widest reduction), which every trial's
