@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i] + 10, s.name) == 0) setting = &s;
       }
       if (setting == nullptr) {
-        std::fprintf(stderr, "unknown setting %s (shipped, five-rounds, one-round, no-zopfli, light)\n", argv[i] + 10);
+        std::fprintf(stderr, "unknown setting %s; the settings:", argv[i] + 10);
+        for (const Setting& s : kSettings) std::fprintf(stderr, " %s", s.name);
+        std::fprintf(stderr, "\n");
         return 2;
       }
       continue;
