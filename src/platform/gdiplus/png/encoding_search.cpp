@@ -297,6 +297,10 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
     FilterWholeFinalists(reductions, trials, &finalists);
   }
   if (finalists.empty()) throw EncoderFault("no finalist");
+  // From here only the finalists' filtered rows are read: the unfiltered
+  // rows of every reduction, each up to the picture's size, go before the
+  // strong passes, whose zopfli caches are the largest part of the peak.
+  for (ReducedCandidate& reduction : reductions) std::vector<uint8_t>().swap(reduction.raster.rows);
   std::vector<size_t> layouts;
   for (const Screened& finalist : finalists) {
     layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));
@@ -307,8 +311,6 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   ReducedCandidate& reduction = reductions[trial.reduction];
   Encoding encoding;
   encoding.raster = std::move(reduction.raster);
-  encoding.raster.rows.clear();
-  encoding.raster.rows.shrink_to_fit();
   encoding.zlib_stream = std::move(winner.stream);
   encoding.description = reduction.name + " " + FilterStrategyName(trial.strategy) + " " + winner.method;
   return encoding;
