@@ -60,8 +60,8 @@ struct Setting {
 };
 const Setting kSettings[] = {
     {"shipped", [](repng::png::SearchBudget*) {}},
-    // Large pictures get 15 rounds on every piece; smaller ones as many as
-    // their time allows, at most 15.
+    // At most five zopfli rounds everywhere; the shipped search gives large
+    // pictures' pieces 15, and smaller pictures up to 15 as time allows.
     {"five-rounds", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 5; }},
     {"one-round", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 1; }},
     {"no-zopfli", [](repng::png::SearchBudget* b) { b->zopfli_finalists = 0; }},
