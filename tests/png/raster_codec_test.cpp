@@ -12,6 +12,7 @@
 
 #include "platform/gdiplus/png/chunk_writer.h"
 #include "platform/gdiplus/png/colour_summary.h"
+#include "platform/gdiplus/png/encoder_fault.h"
 #include "platform/gdiplus/png/filter_strategies.h"
 #include "platform/gdiplus/png/palette_order.h"
 #include "platform/gdiplus/png/reductions.h"
@@ -73,6 +74,27 @@ TEST(RowFilters, UnfilterInvertsEveryFilter) {
       }
     }
   }
+}
+
+// Bands of rows are filtered as inside the whole picture, by every strategy
+// that looks no further back than the row above.
+TEST(FilterStrategies, BandsOfRowsJoinIntoTheWholePicturesFilteredData) {
+  std::vector<uint32_t> colours;
+  for (uint32_t i = 0; i < 300; ++i) colours.push_back(0xFF000000u | (i * 0x0B1D07u));
+  const Picture picture = Cycling(21, 11, colours);
+  const PngRaster raster = BuildTruecolourRaster(picture.image, picture.summary);
+  for (int s = 0; s < kFilterStrategyCount; ++s) {
+    const auto strategy = static_cast<FilterStrategy>(s);
+    if (strategy == FilterStrategy::kBruteForce) continue;
+    std::vector<uint8_t> joined;
+    for (const auto& [first, count] : {std::pair{0u, 4u}, {4u, 1u}, {5u, 0u}, {5u, 6u}}) {
+      const std::vector<uint8_t> band = FilterRows(raster, strategy, first, count);
+      joined.insert(joined.end(), band.begin(), band.end());
+    }
+    EXPECT_EQ(joined, FilterImage(raster, strategy)) << FilterStrategyName(strategy);
+  }
+  EXPECT_THROW(FilterRows(raster, FilterStrategy::kMinSum, 10, 2), EncoderFault);
+  EXPECT_THROW(FilterRows(raster, FilterStrategy::kMinSum, 12, 0), EncoderFault);
 }
 
 // Palettes of up to 256 colours and the choice against truecolour are covered

@@ -1,10 +1,13 @@
 // The search on sampled rows: the estimate's bound, the bands, and a search
-// that screens on them still finding an exact and repeatable encoding.
+// that screens on them still finding an exact and repeatable encoding; and
+// what a search leaves in the compressor cache.
 #include <gtest/gtest.h>
 
 #include "platform/gdiplus/png/chunk_writer.h"
 #include "platform/gdiplus/png/encoding_search.h"
 #include "platform/gdiplus/png/row_sample.h"
+#include "platform/gdiplus/png/search_settings.h"
+#include "platform/gdiplus/png/zlib_compression.h"
 #include "png/png_test_support.h"
 
 namespace repng::png {
@@ -80,6 +83,57 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
   std::vector<uint8_t> png;
   ASSERT_TRUE(WritePngFile(first.raster, first.zlib_stream, &png));
   EXPECT_EQ(testing::DecodeWithSpng(png).premultiplied, testing::Premultiplied(image.argb));
+}
+
+// A large picture's noise is measured in bands, which must give nearly the
+// fraction of one stream over the whole: the budget's tiers part on it.
+TEST(EncodingSearch, NoiseOfALargePictureMeasuredInBandsIsThatOfTheWhole) {
+  // Just over one band: smooth steps with noise on every third row.
+  const uint32_t width = 1024, height = settings::kNoiseProbeBand / (width * 3 + 1) + 8;
+  PngRaster raster{width, height, ColorType::kRgb, 8, {}, {}, {}};
+  raster.rows.resize(size_t{width} * 3 * height);
+  for (size_t i = 0; i < raster.rows.size(); ++i) {
+    const size_t row = i / (size_t{width} * 3);
+    raster.rows[i] = static_cast<uint8_t>(row % 3 == 0 ? (i * 2654435761u) >> 13 : i / 97 + row);
+  }
+  const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
+  ZlibCompressor compressor(settings::kNoiseProbeLevel);
+  const double whole = static_cast<double>(compressor.StreamSize(filtered.data(), filtered.size(), SIZE_MAX)) /
+                       static_cast<double>(filtered.size());
+  EXPECT_NEAR(CompressedFraction(raster), whole, whole * 0.005);
+  // Within one band it is that stream's fraction exactly.
+  raster.height = 100;
+  raster.rows.resize(size_t{width} * 3 * raster.height);
+  const std::vector<uint8_t> part = FilterImage(raster, FilterStrategy::kMinSum);
+  EXPECT_EQ(CompressedFraction(raster),
+            static_cast<double>(compressor.StreamSize(part.data(), part.size(), SIZE_MAX)) /
+                static_cast<double>(part.size()));
+}
+
+// Kept compressors would sit idle beside zopfli's caches, at the peak of a
+// large picture; without zopfli they stay for the next picture.
+TEST(EncodingSearch, KeptCompressorsAreFreedBeforeZopfliOnly) {
+  // 37 KB of truecolour rows, too many colours for a palette: more than tiny.
+  const uint32_t width = 96, height = 128;
+  StraightImage image{width, height, {}};
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) image.argb.push_back(0xFF000000u | x << 17 | y << 8 | ((x + y) & 0xFF));
+  }
+  SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
+                      .strategies = {FilterStrategy::kPaeth},
+                      .screening_level = 6, .finalists = 2, .zopfli_finalists = 0,
+                      .zopfli = {.iterations = 1, .pieces = 2}};
+  budget.zopfli_max_rounds = 1;
+  const Encoding deflated = FindSmallestEncodingWithin(image, budget);
+  EXPECT_GT(KeptCompressorCountForTesting(), 0u);
+  budget.zopfli_finalists = 1;
+  const Encoding zopflied = FindSmallestEncodingWithin(image, budget);
+  EXPECT_EQ(KeptCompressorCountForTesting(), 0u);
+  for (const Encoding* encoding : {&deflated, &zopflied}) {
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(WritePngFile(encoding->raster, encoding->zlib_stream, &png));
+    EXPECT_EQ(testing::DecodeWithSpng(png).premultiplied, testing::Premultiplied(image.argb));
+  }
 }
 
 }  // namespace

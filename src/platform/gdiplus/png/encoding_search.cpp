@@ -74,13 +74,34 @@ size_t ZlibSizeAt(int level, const std::vector<uint8_t>& data) {
   return size;
 }
 
-// Compressed fraction of the first reduction under min-sum filtering: a cheap
-// measure of how noisy the picture is.
+}  // namespace
+
 double CompressedFraction(const PngRaster& raster) {
-  const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
-  return static_cast<double>(ZlibSizeAt(settings::kNoiseProbeLevel, filtered)) /
-         static_cast<double>(filtered.size());
+  const size_t total = FilteredSizeOf(raster);
+  if (total == 0) throw EncoderFault("raster size");
+  if (total <= settings::kNoiseProbeBand) {
+    const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
+    return static_cast<double>(ZlibSizeAt(settings::kNoiseProbeLevel, filtered)) / static_cast<double>(total);
+  }
+  // Bands of equal rows, each a raw deflate stream; the zlib wrapping is
+  // counted once, as for one stream.
+  const size_t bands = (total + settings::kNoiseProbeBand - 1) / settings::kNoiseProbeBand;
+  const uint32_t band_rows = static_cast<uint32_t>((raster.height + bands - 1) / bands);
+  constexpr size_t kZlibWrapping = 2 + 4;
+  size_t compressed = kZlibWrapping;
+  ZlibCompressor compressor(settings::kNoiseProbeLevel);
+  std::vector<uint8_t> scratch;
+  for (uint32_t first = 0; first < raster.height; first += band_rows) {
+    const uint32_t rows = std::min(band_rows, raster.height - first);
+    const std::vector<uint8_t> filtered = FilterRows(raster, FilterStrategy::kMinSum, first, rows);
+    const size_t size = compressor.DeflateSize(filtered.data(), filtered.size(), kUnbounded, &scratch);
+    if (size == 0) throw EncoderFault("deflate refused an unbounded stream");
+    compressed += size;
+  }
+  return static_cast<double>(compressed) / static_cast<double>(total);
 }
+
+namespace {
 
 // Screens `trials` into `finalists`, each on its worker's compressor.
 // `reductions` are the sampled rows when `sample` is not the whole picture;
@@ -219,6 +240,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
         }
         return stream;
       });
+  compressors.clear();
   // A finalist's stream lives in the slot of the first with its data.
   const auto strong_of = [&](size_t finalist) -> std::vector<uint8_t>& { return strong[strong_first[finalist]]; };
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
@@ -236,6 +258,9 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
     return Compressed{std::move(strong_of(first)), first, "deflate-" + std::to_string(budget.final_level)};
   };
   if (budget.zopfli_finalists == 0) return strongest();
+  // Beyond tiny pictures zopfli's caches are the peak of the encoding; a
+  // compressor made again later costs little beside zopfli's time.
+  if (finalists[first].filtered.size() > settings::kTiny) ReleaseKeptCompressors();
   if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget)) return strongest();
 
   size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());

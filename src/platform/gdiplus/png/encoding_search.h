@@ -30,6 +30,10 @@ struct ReducedCandidate {
 // palette in each order when the colours fit.
 std::vector<ReducedCandidate> BuildReductions(const StraightImage& image);
 
+// How noisy a picture is: the share of `raster`'s min-sum filtered data that
+// a fast deflate keeps.
+double CompressedFraction(const PngRaster& raster);
+
 // The budget the search gives these reductions of a picture.
 SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions);
 

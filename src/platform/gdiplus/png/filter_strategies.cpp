@@ -176,18 +176,25 @@ size_t FilteredSizeOf(const PngRaster& raster) {
 }
 
 std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strategy) {
+  return FilterRows(raster, strategy, 0, raster.height);
+}
+
+std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy, uint32_t first, uint32_t count) {
   const size_t row_bytes = RowBytes(raster);
-  const size_t total = FilteredSizeOf(raster);
-  if (total == 0 || raster.rows.size() != row_bytes * raster.height) throw EncoderFault("raster size");
+  if (FilteredSizeOf(raster) == 0 || raster.rows.size() != row_bytes * raster.height) {
+    throw EncoderFault("raster size");
+  }
+  if (first > raster.height || count > raster.height - first) throw EncoderFault("rows beyond the raster");
   const size_t stride = FilterStrideOf(raster.color_type, raster.bit_depth);
 
-  std::vector<uint8_t> out(total);
+  std::vector<uint8_t> out(size_t{count} * (row_bytes + 1));
   if (IsFixed(strategy)) {
     const uint8_t type = static_cast<uint8_t>(strategy);
-    for (uint32_t y = 0; y < raster.height; ++y) {
-      const uint8_t* row = raster.rows.data() + y * row_bytes;
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t y = first + i;
+      const uint8_t* row = raster.rows.data() + size_t{y} * row_bytes;
       const uint8_t* previous = y > 0 ? row - row_bytes : nullptr;
-      uint8_t* target = out.data() + y * (row_bytes + 1);
+      uint8_t* target = out.data() + size_t{i} * (row_bytes + 1);
       target[0] = type;
       FilterRow(type, row, previous, row_bytes, stride, target + 1);
     }
@@ -196,11 +203,12 @@ std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strateg
 
   RowScorer scorer(strategy);
   std::vector<uint8_t> best_row(row_bytes + 1);
-  for (uint32_t y = 0; y < raster.height; ++y) {
-    const uint8_t* row = raster.rows.data() + y * row_bytes;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t y = first + i;
+    const uint8_t* row = raster.rows.data() + size_t{y} * row_bytes;
     const uint8_t* previous = y > 0 ? row - row_bytes : nullptr;
-    uint8_t* target = out.data() + y * (row_bytes + 1);
-    const size_t window_before = std::min<size_t>(kBruteForceWindow, y * (row_bytes + 1));
+    uint8_t* target = out.data() + size_t{i} * (row_bytes + 1);
+    const size_t window_before = std::min<size_t>(kBruteForceWindow, size_t{i} * (row_bytes + 1));
     double best_score = std::numeric_limits<double>::infinity();
     for (uint8_t type = 0; type < kFilterCount; ++type) {
       // The first row has no row above: Up is None and Paeth is Sub there.

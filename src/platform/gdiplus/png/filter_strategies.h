@@ -36,4 +36,11 @@ size_t FilteredSizeOf(const PngRaster& raster);
 // std::bad_alloc when memory runs out.
 std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strategy);
 
+// The filtered data of `count` rows from row `first`, each filtered against
+// the row above it in the whole picture, so that a strategy that looks at a
+// row and the one above writes the whole's bytes (brute force looks further
+// back, and sees only the rows given). Throws EncoderFault for rows beyond
+// the raster.
+std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy, uint32_t first, uint32_t count);
+
 }  // namespace repng::png

@@ -36,6 +36,13 @@ inline constexpr size_t kLarge = 8 * 1024 * 1024;
 // strong pass takes minutes: such pictures get the quick search.
 inline constexpr size_t kHuge = 64 * 1024 * 1024;
 
+// Beyond this the noise probe runs over bands of rows of about this size,
+// each its own stream, and adds up their sizes: one copy of the whole
+// picture's filtered rows and its stream would sit beside every reduction,
+// at the peak of a 5K picture with alpha. The bands' sum is within a few
+// tenths of a percent of the whole stream's.
+inline constexpr size_t kNoiseProbeBand = kLarge;
+
 // Filtered bytes each trial of a larger picture is screened on, in bands of
 // rows. Beyond kLarge the bands must be larger: on screenshots the smaller
 // sample ranks a filter first that loses by 6 percent on the whole.

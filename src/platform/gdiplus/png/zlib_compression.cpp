@@ -56,6 +56,22 @@ class CompressorCache {
     return libdeflate_alloc_compressor(level);
   }
 
+  // Frees every kept compressor; the ones in use come back later as usual.
+  void Release() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    for (Level& level : levels_) {
+      for (size_t i = 0; i < level.count; ++i) libdeflate_free_compressor(level.kept[i]);
+      level.count = 0;
+    }
+  }
+
+  size_t KeptCount() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    size_t count = 0;
+    for (const Level& level : levels_) count += level.count;
+    return count;
+  }
+
   void Give(int level, libdeflate_compressor* compressor) {
     {
       const std::lock_guard<std::mutex> hold(lock_);
@@ -95,6 +111,10 @@ ZlibCompressor::ZlibCompressor(int level) : level_(level) {
 }
 
 ZlibCompressor::~ZlibCompressor() { TheCompressorCache().Give(level_, compressor_); }
+
+void ReleaseKeptCompressors() { TheCompressorCache().Release(); }
+
+size_t KeptCompressorCountForTesting() { return TheCompressorCache().KeptCount(); }
 
 size_t ZlibCompressor::CompressToBuffer(const uint8_t* data, size_t size, size_t max_size,
                                         std::unique_ptr<uint8_t[]>* buffer) {
