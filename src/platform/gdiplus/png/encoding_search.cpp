@@ -79,12 +79,8 @@ size_t ZlibSizeAt(int level, const std::vector<uint8_t>& data) {
 double CompressedFraction(const PngRaster& raster) {
   const size_t total = FilteredSizeOf(raster);
   if (total == 0) throw EncoderFault("raster size");
-  if (total <= settings::kNoiseProbeBand) {
-    const std::vector<uint8_t> filtered = FilterImage(raster, FilterStrategy::kMinSum);
-    return static_cast<double>(ZlibSizeAt(settings::kNoiseProbeLevel, filtered)) / static_cast<double>(total);
-  }
   // Bands of equal rows, each a raw deflate stream; the zlib wrapping is
-  // counted once, as for one stream.
+  // counted once, so that a single band is exactly the zlib stream's size.
   const size_t bands = (total + settings::kNoiseProbeBand - 1) / settings::kNoiseProbeBand;
   const uint32_t band_rows = static_cast<uint32_t>((raster.height + bands - 1) / bands);
   constexpr size_t kZlibWrapping = 2 + 4;

@@ -41,11 +41,7 @@ class CompressorCache {
   CompressorCache() = default;
   CompressorCache(const CompressorCache&) = delete;
   CompressorCache& operator=(const CompressorCache&) = delete;
-  ~CompressorCache() {
-    for (Level& level : levels_) {
-      for (size_t i = 0; i < level.count; ++i) libdeflate_free_compressor(level.kept[i]);
-    }
-  }
+  ~CompressorCache() { Release(); }
 
   libdeflate_compressor* Take(int level) {
     {
