@@ -16,6 +16,20 @@ packages=(optipng pngcrush zopfli imagemagick time dpkg-dev xz-utils bzip2
           fonts-dejavu-core fonts-liberation)
 bash "$(dirname "$0")"/../tools/apt-install-missing.sh "${packages[@]}"
 
+# The tiff category comes from libtiff's source package, which apt fetches
+# only from a source entry: a fresh Debian has binary entries alone. The
+# source entries are the system's own Debian entries, turned to sources.
+if ! grep -Eqrs '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      > /etc/apt/sources.list.d/repng-bench-src.sources
+  else
+    grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+      > /etc/apt/sources.list.d/repng-bench-src.list
+  fi
+  apt-get update -q > /dev/null
+fi
+
 # Debian's Chromium renders the screenshots. chromium-common needs x11-utils,
 # which luit (the README's way to read repng's report) breaks on Debian 12, so
 # the two packages are unpacked into the cache rather than installed, and only
