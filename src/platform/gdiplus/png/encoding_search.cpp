@@ -259,13 +259,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   if (finalists[first].filtered.size() > settings::kTiny) ReleaseKeptCompressors();
   if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget)) return strongest();
 
-  size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
-  const double close_enough = static_cast<double>(strong_size) * (1.0 + budget.zopfli_close_share);
-  while (zopfli_count > 1 &&
-         static_cast<double>(file_size(ranking[zopfli_count - 1], strong_of(ranking[zopfli_count - 1]))) >
-             close_enough) {
-    --zopfli_count;
-  }
+  const size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
   const std::vector<size_t> candidates(ranking.begin(), ranking.begin() + static_cast<std::ptrdiff_t>(zopfli_count));
   const std::vector<size_t> zopfli_first = FirstWithSameData(finalists, candidates);
   std::vector<std::vector<uint8_t>> zopfli = CompressDistinct(candidates, zopfli_first, [&](size_t finalist, unsigned) {

@@ -32,7 +32,6 @@ void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudge
     // The block splitter costs more than the picture here (tens of
     // milliseconds on a few kilobytes).
     budget->zopfli_finalists = kTinyZopfliFinalists;
-    budget->zopfli_close_share = kZopfliCloseShare;
     zopfli.split_blocks = false;
     zopfli.pieces = 1;
     return;

@@ -23,9 +23,6 @@ struct SearchBudget {
   size_t finalists = 1;      // best screened trials given the strong pass
   int final_level = 12;      // libdeflate level of the strong pass
   size_t zopfli_finalists = 0;  // best after the strong pass given zopfli too; 0: none
-  // A finalist after the first gets zopfli only within this share of the
-  // first's size after the strong pass.
-  double zopfli_close_share = 1.0;
   // Zopfli runs on the whole only where it pays on the best finalist's
   // sampled rows.
   bool zopfli_probe = false;
