@@ -64,7 +64,7 @@ const Setting kSettings[] = {
     // pictures' pieces 15, and smaller pictures up to 15 as time allows.
     {"five-rounds", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 5; }},
     {"one-round", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 1; }},
-    {"no-zopfli", [](repng::png::SearchBudget* b) { b->zopfli_finalists = 0; }},
+    {"no-zopfli", [](repng::png::SearchBudget* b) { b->zopfli_best = false; }},
     {"light",
      [](repng::png::SearchBudget* b) {
        using repng::png::FilterStrategy;
@@ -74,7 +74,7 @@ const Setting kSettings[] = {
        b->screening_level = 1;
        b->screening_sample = 0;
        b->finalists = 1;
-       b->zopfli_finalists = 0;
+       b->zopfli_best = false;
      }},
 };
 

@@ -16,24 +16,24 @@ TEST(SearchBudget, LargePicturesGetZopfliWhereItCanPayAndTimeAllows) {
   struct Case {
     size_t filtered_bytes;
     double compressed_fraction;
-    size_t zopfli_finalists;
+    bool zopfli;
     bool probe;
   };
   const Case cases[] = {
-      {44 * kMiB, 0.015, 1, false},  // long repeats: zopfli always pays
-      {44 * kMiB, 0.06, 1, true},    // a drawing or a dark wallpaper: probed
-      {7 * kMiB, 0.15, 1, true},     // photographic but small enough: probed
-      {12 * kMiB, 0.15, 0, false},   // photographic and larger: not worth it
-      {7 * kMiB, 0.45, 0, false},    // grainy, screened whole: nothing to probe
-      {12 * kMiB, 0.45, 0, false},
-      {7 * kMiB, 0.6, 0, false},     // noise
-      {70 * kMiB, 0.015, 0, false},  // huge: the quick search
+      {44 * kMiB, 0.015, true, false},    // long repeats: zopfli always pays
+      {44 * kMiB, 0.06, true, true},      // a drawing or a dark wallpaper: probed
+      {7 * kMiB, 0.15, true, true},       // photographic but small enough: probed
+      {12 * kMiB, 0.15, false, false},    // photographic and larger: not worth it
+      {7 * kMiB, 0.45, false, false},     // grainy, screened whole: nothing to probe
+      {12 * kMiB, 0.45, false, false},
+      {7 * kMiB, 0.6, false, false},      // noise
+      {70 * kMiB, 0.015, false, false},  // huge: the quick search
   };
   for (const Case& c : cases) {
     const SearchBudget budget = ChooseSearchBudget(c.filtered_bytes, c.compressed_fraction);
     SCOPED_TRACE(testing::Message() << c.filtered_bytes << " bytes at " << c.compressed_fraction);
-    EXPECT_EQ(budget.zopfli_finalists, c.zopfli_finalists);
-    if (c.zopfli_finalists == 0) continue;
+    EXPECT_EQ(budget.zopfli_best, c.zopfli);
+    if (!c.zopfli) continue;
     EXPECT_EQ(budget.zopfli_probe, c.probe);
     // A probe needs sampled rows; only long repeats get zopfli unprobed.
     if (c.probe) {

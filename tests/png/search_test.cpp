@@ -75,7 +75,7 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
   const SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
                             .strategies = {FilterStrategy::kPaeth, FilterStrategy::kBruteForce},
                             .screening_level = kStrongestDeflateLevel, .screening_sample = 8 * 1024,
-                            .finalists = 2, .zopfli_finalists = 1,
+                            .finalists = 2, .zopfli_best = true,
                             .zopfli = {.split_blocks = true, .pieces = 2}};
   const Encoding first = FindSmallestEncodingWithin(image, budget);
   const Encoding second = FindSmallestEncodingWithin(image, budget);
@@ -121,12 +121,12 @@ TEST(EncodingSearch, KeptCompressorsAreFreedBeforeZopfliOnly) {
   }
   SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
                       .strategies = {FilterStrategy::kPaeth},
-                      .screening_level = 6, .finalists = 2, .zopfli_finalists = 0,
+                      .screening_level = 6, .finalists = 2, .zopfli_best = false,
                       .zopfli = {.iterations = 1, .pieces = 2}};
   budget.zopfli_max_rounds = 1;
   const Encoding deflated = FindSmallestEncodingWithin(image, budget);
   EXPECT_GT(KeptCompressorCountForTesting(), 0u);
-  budget.zopfli_finalists = 1;
+  budget.zopfli_best = true;
   const Encoding zopflied = FindSmallestEncodingWithin(image, budget);
   EXPECT_EQ(KeptCompressorCountForTesting(), 0u);
   for (const Encoding* encoding : {&deflated, &zopflied}) {

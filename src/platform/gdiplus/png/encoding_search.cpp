@@ -242,40 +242,24 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
     return stream.size() + layouts[finalist];
   };
-  std::vector<size_t> ranking = all;
-  std::stable_sort(ranking.begin(), ranking.end(), [&](size_t a, size_t b) {
+  // Among equal sizes the earlier finalist wins.
+  const size_t first = *std::min_element(all.begin(), all.end(), [&](size_t a, size_t b) {
     return file_size(a, strong_of(a)) < file_size(b, strong_of(b));
   });
-
-  const size_t first = ranking.front();
   const size_t strong_size = file_size(first, strong_of(first));
   // Moves the stream out: called once, last.
   const auto strongest = [&] {
     return Compressed{std::move(strong_of(first)), first, "deflate-" + std::to_string(budget.final_level)};
   };
-  if (budget.zopfli_finalists == 0) return strongest();
+  if (!budget.zopfli_best) return strongest();
   // Beyond tiny pictures zopfli's caches are the peak of the encoding; a
   // compressor made again later costs little beside zopfli's time.
   if (finalists[first].filtered.size() > settings::kTiny) ReleaseKeptCompressors();
   if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget)) return strongest();
 
-  const size_t zopfli_count = std::min(budget.zopfli_finalists, ranking.size());
-  const std::vector<size_t> candidates(ranking.begin(), ranking.begin() + static_cast<std::ptrdiff_t>(zopfli_count));
-  const std::vector<size_t> zopfli_first = FirstWithSameData(finalists, candidates);
-  std::vector<std::vector<uint8_t>> zopfli = CompressDistinct(candidates, zopfli_first, [&](size_t finalist, unsigned) {
-    const std::vector<uint8_t>& data = finalists[finalist].filtered;
-    return ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
-  });
-  std::optional<size_t> winner;  // position in `candidates`
-  size_t winner_size = strong_size;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    const size_t size = file_size(candidates[i], zopfli[zopfli_first[i]]);
-    if (size < winner_size) {
-      winner = i;
-      winner_size = size;
-    }
-  }
-  if (winner) return {std::move(zopfli[zopfli_first[*winner]]), candidates[*winner], "zopfli"};
+  const std::vector<uint8_t>& data = finalists[first].filtered;
+  std::vector<uint8_t> zopfli = ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
+  if (file_size(first, zopfli) < strong_size) return {std::move(zopfli), first, "zopfli"};
   return strongest();
 }
 

@@ -22,7 +22,7 @@ struct SearchBudget {
   size_t screening_sample = 0;  // filtered bytes screened per trial (rows sampled); 0: all
   size_t finalists = 1;      // best screened trials given the strong pass
   int final_level = 12;      // libdeflate level of the strong pass
-  size_t zopfli_finalists = 0;  // best after the strong pass given zopfli too; 0: none
+  bool zopfli_best = false;  // the best finalist after the strong pass gets zopfli too
   // Zopfli runs on the whole only where it pays on the best finalist's
   // sampled rows.
   bool zopfli_probe = false;

@@ -84,10 +84,6 @@ inline constexpr int kSplitMinimumRounds = 3;
 // round for, yet one round loses to libdeflate's strongest level on large
 // wallpapers by about 1 percent, and fifteen beat it by 0.4 to 2.
 inline constexpr int kLargeZopfliRounds = 15;
-// On tiny pictures only the best finalist after libdeflate gets zopfli: a
-// second one, even within 2 percent of it, won 25 bytes over the whole
-// benchmark corpus for a third more processor time on small pictures.
-inline constexpr size_t kTinyZopfliFinalists = 1;
 // A picture screened on sampled rows gets zopfli only when its rounds make
 // the best finalist's sample at least this much smaller than the strong
 // level does: wallpapers whose whole gains 0.4 percent show 0.7 on the
