@@ -1,5 +1,5 @@
-// The budget of large pictures: which get zopfli, with or without a probe on
-// sampled rows first, and how many rounds their pieces get.
+// The budget: which pictures get zopfli, large ones with or without a probe
+// on sampled rows first, and how many rounds their pieces get.
 #include <gtest/gtest.h>
 
 #include "platform/gdiplus/png/search_budget.h"
@@ -11,6 +11,24 @@ namespace {
 using namespace settings;
 
 constexpr size_t kMiB = 1024 * 1024;
+
+// Below its least cost zopfli is not worth a call; above, every small
+// picture gets it on its best finalist, noisy ones too, without the block
+// splitter.
+TEST(SearchBudget, SmallPicturesGetZopfliFromItsLeastCostUp) {
+  for (const double fraction : {0.01, 0.3, 0.9}) {
+    SCOPED_TRACE(testing::Message() << "at " << fraction);
+    EXPECT_FALSE(ChooseSearchBudget(1, fraction).zopfli_best);
+    EXPECT_FALSE(ChooseSearchBudget(kZopfliMinimum, fraction).zopfli_best);
+    for (const size_t bytes : {kZopfliMinimum + 1, kTiny}) {
+      const SearchBudget budget = ChooseSearchBudget(bytes, fraction);
+      EXPECT_TRUE(budget.zopfli_best) << bytes;
+      EXPECT_FALSE(budget.zopfli_probe) << bytes;
+      EXPECT_FALSE(budget.zopfli.split_blocks) << bytes;
+      EXPECT_EQ(budget.zopfli.pieces, 1u) << bytes;
+    }
+  }
+}
 
 TEST(SearchBudget, LargePicturesGetZopfliWhereItCanPayAndTimeAllows) {
   struct Case {

@@ -28,6 +28,7 @@ int ZopfliRounds(size_t bytes_per_worker, size_t minimum, int maximum) {
 
 void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudget* budget) {
   ZopfliSettings& zopfli = budget->zopfli;
+  if (filtered_bytes <= kZopfliMinimum) return;
   if (filtered_bytes <= kTiny) {
     // The block splitter costs more than the picture here (tens of
     // milliseconds on a few kilobytes). Only the best finalist after
