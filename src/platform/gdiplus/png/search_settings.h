@@ -72,8 +72,8 @@ inline constexpr size_t kMediumFinalists = 2;
 // The reductions that get every strategy after the ranking round.
 inline constexpr size_t kSmallReductionsKept = 2;
 
-// Zopfli's least cost: each of its rounds resets about a megabyte of match
-// tables, so a call takes some 3 to 4 ms on any input however small, where
+// Zopfli's least cost: it resets about a megabyte of match tables for each
+// round, so a call takes a few milliseconds however small its input, where
 // libdeflate's strongest level takes microseconds. Up to this much filtered
 // data in truecolour (15 x 15 pixels with alpha, 18 x 18 without) it gained
 // 32 bytes over the whole benchmark corpus; a 16 x 16 icon with alpha gains
