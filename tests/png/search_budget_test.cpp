@@ -38,13 +38,13 @@ TEST(SearchBudget, LargePicturesGetZopfliWhereItCanPayAndTimeAllows) {
     bool probe;
   };
   const Case cases[] = {
-      {44 * kMiB, 0.015, true, false},    // long repeats: zopfli always pays
-      {44 * kMiB, 0.06, true, true},      // a drawing or a dark wallpaper: probed
-      {7 * kMiB, 0.15, true, true},       // photographic but small enough: probed
-      {12 * kMiB, 0.15, false, false},    // photographic and larger: not worth it
-      {7 * kMiB, 0.45, false, false},     // grainy, screened whole: nothing to probe
+      {44 * kMiB, 0.015, true, false},   // long repeats: zopfli always pays
+      {44 * kMiB, 0.06, true, true},     // a drawing or a dark wallpaper: probed
+      {7 * kMiB, 0.15, true, true},      // photographic but small enough: probed
+      {12 * kMiB, 0.15, false, false},   // photographic and larger: not worth it
+      {7 * kMiB, 0.45, false, false},    // grainy, screened whole: nothing to probe
       {12 * kMiB, 0.45, false, false},
-      {7 * kMiB, 0.6, false, false},      // noise
+      {7 * kMiB, 0.6, false, false},     // noise
       {70 * kMiB, 0.015, false, false},  // huge: the quick search
   };
   for (const Case& c : cases) {
