@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
 #include "platform/gdiplus/png/encoding_search.h"
 #include "platform/gdiplus/png/chunk_writer.h"

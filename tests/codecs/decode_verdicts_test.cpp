@@ -13,7 +13,7 @@
 #include "codecs/gif_writer.h"
 #include "codecs/magick.h"
 #include "codecs/png_writer.h"
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 
 namespace repng::codecs {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "imaging/imaging.h"
 #include "imaging/memory_dc_cache.h"
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 #include "platform/gdiplus/gdiplus_test_hooks.h"
 #include "platform/gdiplus/pixel_math.h"
 #include "platform/posix/gdi/gdi_test_hooks.h"

@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
 #include "safety/batch_support.h"
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <vector>
 
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 #include "platform/gdiplus/gdiplus_flat.h"
 #include "platform/gdiplus/gdiplus_test_hooks.h"
 #include "platform/gdiplus/library_state.h"

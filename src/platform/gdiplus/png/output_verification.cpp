@@ -1,6 +1,6 @@
 #include "platform/gdiplus/png/output_verification.h"
 
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
 
 namespace repng::png {

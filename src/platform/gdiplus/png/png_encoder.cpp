@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/gdiplus/codecs/decoded_image.h"
+#include "codecs/decoded_image.h"
 #include "platform/gdiplus/pixel_math.h"
 #include "platform/gdiplus/png/chunk_writer.h"
 #include "platform/gdiplus/png/encoding_search.h"

@@ -1,7 +1,7 @@
 #include <string_view>
 
-#include "platform/gdiplus/codecs/byte_order.h"
-#include "platform/gdiplus/codecs/color_metadata.h"
+#include "codecs/byte_order.h"
+#include "codecs/color_metadata.h"
 
 namespace repng::codecs {
 namespace {

@@ -1,5 +1,5 @@
 // RLE4 and RLE8 BMP streams. Pixels the stream never sets stay transparent.
-#include "platform/gdiplus/codecs/bmp_layout.h"
+#include "codecs/bmp_layout.h"
 
 namespace repng::codecs::bmp {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gdiplus/codecs/decoded_image.h"
+#include "codecs/decoded_image.h"
 
 namespace repng::codecs::bmp {
 

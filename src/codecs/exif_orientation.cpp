@@ -1,5 +1,5 @@
-#include "platform/gdiplus/codecs/byte_order.h"
-#include "platform/gdiplus/codecs/color_metadata.h"
+#include "codecs/byte_order.h"
+#include "codecs/color_metadata.h"
 
 namespace repng::codecs {
 namespace {

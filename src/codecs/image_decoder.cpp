@@ -1,4 +1,4 @@
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/image_decoder.h"
 
 #include <cstring>
 

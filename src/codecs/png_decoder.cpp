@@ -6,10 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/gdiplus/codecs/byte_order.h"
-#include "platform/gdiplus/codecs/color_metadata.h"
-#include "platform/gdiplus/codecs/decode_support.h"
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/byte_order.h"
+#include "codecs/color_metadata.h"
+#include "codecs/decode_support.h"
+#include "codecs/image_decoder.h"
 
 namespace repng::codecs {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/gdiplus/codecs/bmp_layout.h"
+#include "codecs/bmp_layout.h"
 
 #include <bit>
 #include <limits>
 
-#include "platform/gdiplus/codecs/byte_order.h"
-#include "platform/gdiplus/codecs/color_metadata.h"
+#include "codecs/byte_order.h"
+#include "codecs/color_metadata.h"
 
 namespace repng::codecs::bmp {
 namespace {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/gdiplus/codecs/decode_support.h"
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/decode_support.h"
+#include "codecs/image_decoder.h"
 
 namespace repng::codecs {
 namespace {

@@ -1,7 +1,7 @@
 // Uncompressed and bit-field BMP rows.
-#include "platform/gdiplus/codecs/bmp_layout.h"
-#include "platform/gdiplus/codecs/byte_order.h"
-#include "platform/gdiplus/codecs/decode_support.h"
+#include "codecs/bmp_layout.h"
+#include "codecs/byte_order.h"
+#include "codecs/decode_support.h"
 
 namespace repng::codecs::bmp {
 namespace {

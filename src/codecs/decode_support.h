@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <new>
 
-#include "platform/gdiplus/codecs/decoded_image.h"
+#include "codecs/decoded_image.h"
 
 namespace repng::codecs {
 

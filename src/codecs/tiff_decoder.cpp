@@ -8,9 +8,9 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/gdiplus/codecs/color_metadata.h"
-#include "platform/gdiplus/codecs/decode_support.h"
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/color_metadata.h"
+#include "codecs/decode_support.h"
+#include "codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
 
 namespace repng::codecs {

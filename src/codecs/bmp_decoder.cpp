@@ -1,7 +1,7 @@
 // BMP, read by hand: every offset and size is checked against the file.
-#include "platform/gdiplus/codecs/bmp_layout.h"
-#include "platform/gdiplus/codecs/decode_support.h"
-#include "platform/gdiplus/codecs/image_decoder.h"
+#include "codecs/bmp_layout.h"
+#include "codecs/decode_support.h"
+#include "codecs/image_decoder.h"
 
 namespace repng::codecs {
 

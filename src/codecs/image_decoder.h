@@ -2,7 +2,7 @@
 // bytes, never by a file name. A result other than kOk leaves *out empty.
 #pragma once
 
-#include "platform/gdiplus/codecs/decoded_image.h"
+#include "codecs/decoded_image.h"
 
 namespace repng::codecs {
 
