@@ -24,8 +24,8 @@
 
 #include "codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"
-#include "platform/gdiplus/png/encoding_search.h"
-#include "platform/gdiplus/png/chunk_writer.h"
+#include "png/encoding_search.h"
+#include "png/chunk_writer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "gdiplus/dib_reader.h"
 #include "imaging/imaging.h"
 #include "platform/gdiplus/gdiplus_test_hooks.h"
-#include "platform/gdiplus/png/png_encoder.h"
+#include "png/png_encoder.h"
 
 namespace {
 

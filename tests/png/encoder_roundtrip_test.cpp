@@ -4,8 +4,8 @@
 #include <functional>
 #include <regex>
 
-#include "platform/gdiplus/png/output_verification.h"
-#include "platform/gdiplus/png/png_encoder.h"
+#include "png/output_verification.h"
+#include "png/png_encoder.h"
 #include "png/png_test_support.h"
 
 namespace repng::png {

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/gdiplus/png/parallel_trials.h"
+#include "png/parallel_trials.h"
 
 namespace repng::png {
 namespace {

@@ -10,14 +10,14 @@
 #include <regex>
 #include <thread>
 
-#include "platform/gdiplus/png/chunk_writer.h"
-#include "platform/gdiplus/png/colour_summary.h"
-#include "platform/gdiplus/png/encoder_fault.h"
-#include "platform/gdiplus/png/filter_strategies.h"
-#include "platform/gdiplus/png/palette_order.h"
-#include "platform/gdiplus/png/reductions.h"
-#include "platform/gdiplus/png/row_filters.h"
-#include "platform/gdiplus/png/zlib_compression.h"
+#include "png/chunk_writer.h"
+#include "png/colour_summary.h"
+#include "png/encoder_fault.h"
+#include "png/filter_strategies.h"
+#include "png/palette_order.h"
+#include "png/reductions.h"
+#include "png/row_filters.h"
+#include "png/zlib_compression.h"
 #include "png/png_test_support.h"
 
 namespace repng::png {

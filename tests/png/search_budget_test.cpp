@@ -2,8 +2,8 @@
 // on sampled rows first, and how many rounds their pieces get.
 #include <gtest/gtest.h>
 
-#include "platform/gdiplus/png/search_budget.h"
-#include "platform/gdiplus/png/search_settings.h"
+#include "png/search_budget.h"
+#include "png/search_settings.h"
 
 namespace repng::png {
 namespace {

@@ -3,11 +3,11 @@
 // what a search leaves in the compressor cache.
 #include <gtest/gtest.h>
 
-#include "platform/gdiplus/png/chunk_writer.h"
-#include "platform/gdiplus/png/encoding_search.h"
-#include "platform/gdiplus/png/row_sample.h"
-#include "platform/gdiplus/png/search_settings.h"
-#include "platform/gdiplus/png/zlib_compression.h"
+#include "png/chunk_writer.h"
+#include "png/encoding_search.h"
+#include "png/row_sample.h"
+#include "png/search_settings.h"
+#include "png/zlib_compression.h"
 #include "png/png_test_support.h"
 
 namespace repng::png {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/gdiplus/pixel_math.h"
-#include "platform/gdiplus/png/png_encoder.h"
-#include "platform/gdiplus/png/translucent_colours.h"
+#include "png/png_encoder.h"
+#include "png/translucent_colours.h"
 #include "png/png_test_support.h"
 
 namespace repng::png {

@@ -8,7 +8,7 @@
 #include "platform/gdiplus/gdiplus_flat.h"
 #include "platform/gdiplus/gdiplus_test_hooks.h"
 #include "platform/gdiplus/library_state.h"
-#include "platform/gdiplus/png/png_encoder.h"
+#include "png/png_encoder.h"
 
 using Gdiplus::ImageCodecInfo;
 using Gdiplus::Status;

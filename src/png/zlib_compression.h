@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/gdiplus/png/search_settings.h"
+#include "png/search_settings.h"
 
 struct libdeflate_compressor;
 

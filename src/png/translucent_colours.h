@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "platform/gdiplus/png/reductions.h"
+#include "png/reductions.h"
 
 namespace repng::png {
 

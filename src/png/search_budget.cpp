@@ -1,8 +1,8 @@
-#include "platform/gdiplus/png/search_budget.h"
+#include "png/search_budget.h"
 
 #include <algorithm>
 
-#include "platform/gdiplus/png/search_settings.h"
+#include "png/search_settings.h"
 
 namespace repng::png {
 namespace {

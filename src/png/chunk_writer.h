@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/gdiplus/png/png_raster.h"
+#include "png/png_raster.h"
 
 namespace repng::png {
 

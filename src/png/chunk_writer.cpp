@@ -1,11 +1,11 @@
-#include "platform/gdiplus/png/chunk_writer.h"
+#include "png/chunk_writer.h"
 
 #include <libdeflate.h>
 
 #include <algorithm>
 #include <iterator>
 
-#include "platform/gdiplus/png/big_endian.h"
+#include "png/big_endian.h"
 
 namespace repng::png {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/png_raster.h"
+#include "png/png_raster.h"
 
 #include <limits>
 

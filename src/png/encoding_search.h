@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdiplus/png/filter_strategies.h"
-#include "platform/gdiplus/png/png_raster.h"
-#include "platform/gdiplus/png/reductions.h"
-#include "platform/gdiplus/png/search_budget.h"
+#include "png/filter_strategies.h"
+#include "png/png_raster.h"
+#include "png/reductions.h"
+#include "png/search_budget.h"
 
 namespace repng::png {
 

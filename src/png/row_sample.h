@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gdiplus/png/png_raster.h"
+#include "png/png_raster.h"
 
 namespace repng::png {
 

@@ -1,8 +1,8 @@
-#include "platform/gdiplus/png/palette_order.h"
+#include "png/palette_order.h"
 
 #include <algorithm>
 
-#include "platform/gdiplus/png/encoder_fault.h"
+#include "png/encoder_fault.h"
 
 namespace repng::png {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/parallel_trials.h"
+#include "png/parallel_trials.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/row_filters.h"
+#include "png/row_filters.h"
 
 #include <cstdlib>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/gdiplus/png/reductions.h"
+#include "png/reductions.h"
 
 namespace repng::png {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/gdiplus/png/colour_summary.h"
-#include "platform/gdiplus/png/png_raster.h"
+#include "png/colour_summary.h"
+#include "png/png_raster.h"
 
 namespace repng::png {
 

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/zlib_compression.h"
+#include "png/zlib_compression.h"
 
 #include <libdeflate.h>
 #include <zopfli/deflate.h>
@@ -14,9 +14,9 @@
 #include <new>
 #include <utility>
 
-#include "platform/gdiplus/png/big_endian.h"
-#include "platform/gdiplus/png/encoder_fault.h"
-#include "platform/gdiplus/png/parallel_trials.h"
+#include "png/big_endian.h"
+#include "png/encoder_fault.h"
+#include "png/parallel_trials.h"
 
 namespace repng::png {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/encoding_search.h"
+#include "png/encoding_search.h"
 
 #include <algorithm>
 #include <functional>
@@ -9,15 +9,15 @@
 #include <string>
 #include <tuple>
 
-#include "platform/gdiplus/png/chunk_writer.h"
-#include "platform/gdiplus/png/colour_summary.h"
-#include "platform/gdiplus/png/encoder_fault.h"
-#include "platform/gdiplus/png/palette_order.h"
-#include "platform/gdiplus/png/parallel_trials.h"
-#include "platform/gdiplus/png/row_sample.h"
-#include "platform/gdiplus/png/search_settings.h"
-#include "platform/gdiplus/png/translucent_colours.h"
-#include "platform/gdiplus/png/zlib_compression.h"
+#include "png/chunk_writer.h"
+#include "png/colour_summary.h"
+#include "png/encoder_fault.h"
+#include "png/palette_order.h"
+#include "png/parallel_trials.h"
+#include "png/row_sample.h"
+#include "png/search_settings.h"
+#include "png/translucent_colours.h"
+#include "png/zlib_compression.h"
 
 namespace repng::png {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/png_encoder.h"
+#include "png/png_encoder.h"
 
 #include <exception>
 #include <cstdint>
@@ -7,9 +7,9 @@
 
 #include "codecs/decoded_image.h"
 #include "platform/gdiplus/pixel_math.h"
-#include "platform/gdiplus/png/chunk_writer.h"
-#include "platform/gdiplus/png/encoding_search.h"
-#include "platform/gdiplus/png/output_verification.h"
+#include "png/chunk_writer.h"
+#include "png/encoding_search.h"
+#include "png/output_verification.h"
 
 namespace repng::png {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/translucent_colours.h"
+#include "png/translucent_colours.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/filter_strategies.h"
+#include "png/filter_strategies.h"
 
 #include <algorithm>
 #include <array>
@@ -6,10 +6,10 @@
 #include <limits>
 #include <optional>
 
-#include "platform/gdiplus/png/encoder_fault.h"
-#include "platform/gdiplus/png/row_filters.h"
-#include "platform/gdiplus/png/search_settings.h"
-#include "platform/gdiplus/png/zlib_compression.h"
+#include "png/encoder_fault.h"
+#include "png/row_filters.h"
+#include "png/search_settings.h"
+#include "png/zlib_compression.h"
 
 namespace repng::png {
 namespace {

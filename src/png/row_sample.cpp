@@ -1,11 +1,11 @@
-#include "platform/gdiplus/png/row_sample.h"
+#include "png/row_sample.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "platform/gdiplus/png/filter_strategies.h"
-#include "platform/gdiplus/png/search_settings.h"
+#include "png/filter_strategies.h"
+#include "png/search_settings.h"
 
 namespace repng::png {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/colour_summary.h"
+#include "png/colour_summary.h"
 
 #include <algorithm>
 #include <array>

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/gdiplus/png/filter_strategies.h"
-#include "platform/gdiplus/png/search_settings.h"
-#include "platform/gdiplus/png/zlib_compression.h"
+#include "png/filter_strategies.h"
+#include "png/search_settings.h"
+#include "png/zlib_compression.h"
 
 namespace repng::png {
 

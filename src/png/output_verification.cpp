@@ -1,4 +1,4 @@
-#include "platform/gdiplus/png/output_verification.h"
+#include "png/output_verification.h"
 
 #include "codecs/image_decoder.h"
 #include "platform/gdiplus/pixel_math.h"

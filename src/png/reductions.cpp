@@ -1,10 +1,10 @@
-#include "platform/gdiplus/png/reductions.h"
+#include "png/reductions.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <utility>
 
-#include "platform/gdiplus/png/encoder_fault.h"
+#include "png/encoder_fault.h"
 
 namespace repng::png {
 namespace {
