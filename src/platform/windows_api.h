@@ -14,11 +14,11 @@
 #include "platform/posix/kernel32/last_error.h"
 #include "platform/posix/kernel32/files.h"
 #include "platform/posix/nls/text_conversion.h"
-#include "platform/posix/gdi/global_memory.h"
-#include "platform/posix/gdi/interlocked.h"
-#include "platform/posix/gdi/ole_streams.h"
+#include "platform/posix/global_memory/global_memory.h"
+#include "platform/posix/interlocked.h"
+#include "platform/posix/ole32/ole_streams.h"
 #include "platform/posix/gdi/gdi.h"
-#include "platform/posix/gdi/user.h"
+#include "platform/posix/user/user.h"
 #endif
 
 namespace repng::platform {

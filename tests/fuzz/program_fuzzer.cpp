@@ -17,7 +17,7 @@
 #include "platform/gdiplus/gdiplus_test_hooks.h"
 #include "platform/gdiplus/pixel_math.h"
 #include "platform/posix/gdi/gdi_test_hooks.h"
-#include "platform/posix/gdi/global_memory_test_hooks.h"
+#include "platform/posix/global_memory/global_memory_test_hooks.h"
 
 namespace repng::fuzz {
 namespace {

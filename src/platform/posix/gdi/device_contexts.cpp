@@ -1,7 +1,6 @@
-// Memory device contexts and the screen's context.
+// Memory device contexts.
 #include "platform/posix/gdi/gdi.h"
 #include "platform/posix/gdi/gdi_object_table.h"
-#include "platform/posix/gdi/user.h"
 #include "platform/posix/kernel32/last_error.h"
 
 namespace {
@@ -9,18 +8,6 @@ namespace {
 using repng::posix::gdi::GdiObject;
 using repng::posix::gdi::GdiState;
 using repng::posix::gdi::ObjectKind;
-
-// The desktop window is not an object of the table; it only has to be a
-// stable value that no table handle can take.
-const HWND kDesktopWindow = reinterpret_cast<HWND>(uintptr_t{0x10});
-
-HDC AddContext(GdiState& state, ObjectKind kind) {
-  GdiObject object;
-  object.kind = kind;
-  const uintptr_t handle = repng::posix::gdi::AddObject(state, std::move(object));
-  if (handle == 0) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return repng::posix::gdi::ToHandle<HDC>(handle);
-}
 
 }  // namespace
 
@@ -39,7 +26,7 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
       return nullptr;
     }
   }
-  return AddContext(state, ObjectKind::kMemoryDC);
+  return repng::posix::gdi::AddDeviceContext(state, ObjectKind::kMemoryDC);
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
@@ -52,24 +39,4 @@ BOOL WINAPI DeleteDC(HDC hdc) {
   }
   repng::posix::gdi::RemoveObject(state, hdc);
   return TRUE;
-}
-
-HWND WINAPI GetDesktopWindow() { return kDesktopWindow; }
-
-HDC WINAPI GetDC(HWND hWnd) {
-  if (hWnd != nullptr && hWnd != kDesktopWindow) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  GdiState& state = repng::posix::gdi::State();
-  std::lock_guard lock(state.mutex);
-  return AddContext(state, ObjectKind::kScreenDC);
-}
-
-int WINAPI ReleaseDC(HWND, HDC hDC) {
-  GdiState& state = repng::posix::gdi::State();
-  std::lock_guard lock(state.mutex);
-  if (repng::posix::gdi::FindObject(state, hDC, ObjectKind::kScreenDC) == nullptr) return 0;
-  repng::posix::gdi::RemoveObject(state, hDC);
-  return 1;
 }

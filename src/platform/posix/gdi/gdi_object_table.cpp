@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "platform/posix/kernel32/last_error.h"
+
 namespace repng::posix::gdi {
 
 GdiState& State() {
@@ -33,6 +35,14 @@ GdiObject* FindObject(GdiState& state, const void* handle, ObjectKind kind) {
 
 void RemoveObject(GdiState& state, const void* handle) {
   state.objects.erase(reinterpret_cast<uintptr_t>(handle));
+}
+
+HDC AddDeviceContext(GdiState& state, ObjectKind kind) {
+  GdiObject object;
+  object.kind = kind;
+  const uintptr_t handle = AddObject(state, std::move(object));
+  if (handle == 0) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return ToHandle<HDC>(handle);
 }
 
 }  // namespace repng::posix::gdi

@@ -50,6 +50,10 @@ GdiObject* FindAnyObject(GdiState& state, const void* handle);
 
 void RemoveObject(GdiState& state, const void* handle);
 
+// Adds a device context of that kind; null, with the last error set, when out
+// of memory.
+HDC AddDeviceContext(GdiState& state, ObjectKind kind);
+
 template <typename Handle>
 Handle ToHandle(uintptr_t value) {
   return reinterpret_cast<Handle>(value);

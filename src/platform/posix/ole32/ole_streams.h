@@ -2,7 +2,7 @@
 // methods in the SDK's order, and CreateStreamOnHGlobal.
 #pragma once
 
-#include "platform/posix/gdi/global_memory.h"
+#include "platform/posix/global_memory/global_memory.h"
 #include "platform/posix/win32_types.h"
 
 typedef enum tagSTREAM_SEEK {

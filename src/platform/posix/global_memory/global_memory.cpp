@@ -1,11 +1,11 @@
-#include "platform/posix/gdi/global_memory.h"
+#include "platform/posix/global_memory/global_memory.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/posix/gdi/global_memory_test_hooks.h"
+#include "platform/posix/global_memory/global_memory_test_hooks.h"
 #include "platform/posix/kernel32/last_error.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/posix/gdi/global_memory_test_hooks.h"
+#include "platform/posix/global_memory/global_memory_test_hooks.h"
 #include "platform/windows_api.h"
 
 namespace {
