@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 size_t RemoveKillLeftovers(const ScratchFolder& folder, const Files& files) {
   size_t leftovers = 0;
   for (const std::string& name : folder.Names()) {
-    if (!std::regex_match(name, std::regex(R"(\.~repng-\d+-\d+)"))) continue;
+    if (!std::regex_match(name, std::regex(R"(\.~repng\d-\d+-\d+)"))) continue;
     const std::string content = testing::ReadBytes(folder.PathOf(name));
     EXPECT_TRUE(std::ranges::any_of(files, [&](const auto& file) { return IsPngOf(file.second, content); })) << name;
     std::filesystem::remove(folder.PathOf(name));

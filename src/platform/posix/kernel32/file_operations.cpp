@@ -130,7 +130,7 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
 
     bool moved = false;
     if (unnamed_source != nullptr) {
-      moved = (dwFlags & MOVEFILE_REPLACE_EXISTING) ? MoveUnnamedFileOver(unnamed_source->fd.Get(), *target)
+      moved = (dwFlags & MOVEFILE_REPLACE_EXISTING) ? MoveUnnamedFileOver(unnamed_source->fd.Get(), *source, *target)
                                                      : LinkUnnamedFile(unnamed_source->fd.Get(), *target);
       if (moved) unnamed_source->unnamed_as.clear();
     } else if (dwFlags & MOVEFILE_REPLACE_EXISTING) {
@@ -200,7 +200,7 @@ BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileNa
       if (unlink(replaced->c_str()) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
       return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
     }
-    const bool moved = unnamed != nullptr ? MoveUnnamedFileOver(fd, *replaced) : RenameIntoPlace(*replacement, *replaced);
+    const bool moved = unnamed != nullptr ? MoveUnnamedFileOver(fd, *replacement, *replaced) : RenameIntoPlace(*replacement, *replaced);
     if (!moved) return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
     if (unnamed != nullptr) unnamed->unnamed_as.clear();
     // The replacement has happened; a folder that cannot be synced does not undo it.

@@ -18,11 +18,10 @@ constexpr int kMaxFreshNameTries = 16;
 
 std::atomic<unsigned> g_fresh_name_counter{0};
 
-// Short whatever the target's name is, so that a name near the length limit
-// can still be replaced.
-std::string FreshNameBeside(const std::string& target) {
-  return ParentFolderOf(target) + "/.~repng-" + std::to_string(getpid()) + "-" +
-         std::to_string(g_fresh_name_counter.fetch_add(1));
+// The caller named the file; a kill between the link and the rename leaves it
+// under that name with a suffix that says which process made it complete.
+std::string FreshNameFor(const std::string& own_name) {
+  return own_name + "-" + std::to_string(getpid()) + "-" + std::to_string(g_fresh_name_counter.fetch_add(1));
 }
 
 bool IsUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
@@ -60,9 +59,9 @@ bool RenameIntoPlace(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool MoveUnnamedFileOver(int fd, const std::string& target) {
+bool MoveUnnamedFileOver(int fd, const std::string& own_name, const std::string& target) {
   for (int attempt = 0; attempt < kMaxFreshNameTries; ++attempt) {
-    const std::string fresh = FreshNameBeside(target);
+    const std::string fresh = FreshNameFor(own_name);
     if (!LinkUnnamedFile(fd, fresh)) {
       if (errno == EEXIST) continue;
       return false;

@@ -17,10 +17,11 @@ UniqueFd OpenUnnamedFile(const std::string& name);
 // Gives the unnamed file behind fd the name `name`, which must be free.
 bool LinkUnnamedFile(int fd, const std::string& name);
 
-// Puts the unnamed file behind fd in the place of `target`, atomically:
-// it is linked under a fresh name beside `target` and renamed over it. On
-// failure no new name is left behind.
-bool MoveUnnamedFileOver(int fd, const std::string& target);
+// Puts the unnamed file behind fd, created as `own_name` in the folder of
+// `target`, in the place of `target`, atomically: it is linked under
+// `own_name` with a unique suffix and renamed over it. On failure no new name
+// is left behind.
+bool MoveUnnamedFileOver(int fd, const std::string& own_name, const std::string& target);
 
 // rename(2), where tests can make it fail.
 bool RenameIntoPlace(const std::string& from, const std::string& to);
