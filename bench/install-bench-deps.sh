@@ -13,7 +13,7 @@ set -euo pipefail
 cache_dir=${1:-${XDG_CACHE_HOME:-/var/cache}/repng-bench}
 
 packages=(optipng pngcrush zopfli imagemagick time dpkg-dev xz-utils bzip2
-          fonts-dejavu-core fonts-liberation)
+          fonts-dejavu-core fonts-liberation python3-matplotlib)
 bash "$(dirname "$0")"/../tools/apt-install-missing.sh "${packages[@]}"
 
 # The tiff category comes from libtiff's source package, which apt fetches

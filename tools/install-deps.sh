@@ -10,7 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   imagemagick
   desktop-file-utils lintian dpkg-dev groff-base
-  python3
+  python3 python3-matplotlib
   luit tmux
 )
 

@@ -99,24 +99,60 @@ def CategoryTable(totals: dict[str, ToolTotals]) -> list[str]:
     return lines
 
 
-def NotesLines(run: CategoryRun, totals: dict[str, ToolTotals]) -> list[str]:
+@dataclass
+class CategoryResult:
+    """A category's run reduced to what the page shows; kept as JSON, so
+    that the page can be drawn again without running anything."""
+    category: str
+    files: int                                      # given to repng
+    totals: dict                                    # tool -> ToolTotals, repng first
+    peak_kib: dict = field(default_factory=dict)    # repng build -> its batch's peak
+    largest: list = field(default_factory=list)     # [name, width, height], accepted files
+    subset: list = field(default_factory=list)      # names the slowest peers ran on
+    refusals: list = field(default_factory=list)    # [name, bytes, reason]
+    failures: list = field(default_factory=list)    # [tool, file or "" for the invocation, why]
+
+    @staticmethod
+    def FromDict(data: dict) -> "CategoryResult":
+        fields = dict(data)
+        fields["totals"] = {tool: ToolTotals(**t) for tool, t in data["totals"].items()}
+        return CategoryResult(**fields)
+
+
+def Summarise(run: CategoryRun) -> CategoryResult:
+    refused = run.Refused()
+    accepted = [f for f in run.files if f.name not in refused]
+    largest = max(accepted, key=lambda f: (f.pixels, f.bytes), default=None)
+    failures = []
+    for tool, batch in run.batches.items():
+        if batch.failure:
+            failures.append([tool, "", batch.failure])
+        failures += [[tool, name, o.failure] for name, o in batch.outcomes.items() if o.failure]
+    return CategoryResult(
+        run.category, len(run.files), Totals(run),
+        peak_kib={t: run.batches[t].peak_kib for t in (REPNG, REPNG_ALT) if t in run.batches},
+        largest=[largest.name, largest.width, largest.height] if largest else [],
+        subset=list(run.subset),
+        refusals=[[f.name, f.bytes, run.refusal_reasons.get(f.name, "")]
+                  for f in run.files if f.name in refused],
+        failures=failures)
+
+
+def NotesLines(result: CategoryResult) -> list[str]:
     """What the table cannot say: the one process's peak, and the subset."""
-    repng = run.batches[REPNG]
-    accepted = [f for f in run.files if f.name not in run.Refused()]
     lines = ["- repng ran once over all %d files (the peers over the %d it accepted) "
-             "and peaked at %.1f MiB." % (len(run.files), len(accepted), repng.peak_kib / 1024)]
-    if accepted:
-        largest = max(accepted, key=lambda f: (f.pixels, f.bytes))
-        lines[0] = lines[0][:-1] + "; the largest picture is %s (%d × %d)." % (
-            largest.name, largest.width, largest.height)
-    if REPNG_ALT in run.batches:
-        lines.append("- repng alt peaked at %.1f MiB." % (run.batches[REPNG_ALT].peak_kib / 1024))
-    partial = [name for name, t in totals.items() if not t.whole]
+             "and peaked at %.1f MiB." % (result.files, result.files - len(result.refusals),
+                                           result.peak_kib.get(REPNG, 0) / 1024)]
+    if result.largest:
+        lines[0] = lines[0][:-1] + "; the largest picture is %s (%d × %d)." % tuple(result.largest)
+    if REPNG_ALT in result.peak_kib:
+        lines.append("- repng alt peaked at %.1f MiB." % (result.peak_kib[REPNG_ALT] / 1024))
+    partial = [name for name, t in result.totals.items() if not t.whole]
     if partial:
         lines.append("- %s ran on a subset of %d files only: %s. Their byte ratios compare "
                      "repng's bytes on those files; they get no time ratio." % (
-                         " and ".join(partial), totals[partial[0]].files,
-                         ", ".join(run.subset)))
+                         " and ".join(partial), result.totals[partial[0]].files,
+                         ", ".join(result.subset)))
     return lines
 
 
@@ -146,43 +182,39 @@ def MakeVerdict(category: str, totals: dict[str, ToolTotals]) -> Verdict:
     return Verdict(category, checks, time)
 
 
-def SummaryTable(runs: list[CategoryRun], totals: dict[str, dict]) -> list[str]:
+def SummaryTable(results: list[CategoryResult]) -> list[str]:
     lines = ["| category | files | bytes ÷ zopflipng | ÷ ECT -9 | ÷ ECT | ÷ oxipng "
              "| time ÷ oxipng | repng peak | verdict |",
              "|---|---:|---:|---:|---:|---:|---:|---:|---|"]
-    for run in runs:
-        t = totals[run.category]
+    for result in results:
+        t = result.totals
         cells = []
         for peer in SUMMARY_PEERS:
             text = _RatioText(BytesRatio(t, peer))
             cells.append(text + (" (subset)" if peer in t and not t[peer].whole else ""))
-        missed = MakeVerdict(run.category, t).missed
+        missed = MakeVerdict(result.category, t).missed
         lines.append("| %s | %d | %s | %s | %.0f MiB | %s |" % (
-            run.category, t[REPNG].files, " | ".join(cells),
-            _RatioText(TimeRatio(t, TIME_TARGET)), run.batches[REPNG].peak_kib / 1024,
+            result.category, t[REPNG].files, " | ".join(cells),
+            _RatioText(TimeRatio(t, TIME_TARGET)), result.peak_kib.get(REPNG, 0) / 1024,
             "**missed**: " + "; ".join(missed) if missed else "met"))
     return lines
 
 
-def RefusalTable(runs: list[CategoryRun]) -> list[str]:
+def RefusalTable(results: list[CategoryResult]) -> list[str]:
     lines = ["| category | file | bytes | reason |", "|---|---|---:|---|"]
-    for run in runs:
-        for f in run.files:
-            if f.name in run.Refused():
-                lines.append("| %s | %s | %s | %s |" % (
-                    run.category, f.name, format(f.bytes, ","),
-                    run.refusal_reasons.get(f.name, "").replace("|", "/")))
+    for result in results:
+        for name, size, reason in result.refusals:
+            lines.append("| %s | %s | %s | %s |" % (
+                result.category, name, format(size, ","), reason.replace("|", "/")))
     return lines if len(lines) > 2 else ["No file was refused."]
 
 
-def FailureLines(runs: list[CategoryRun]) -> list[str]:
+def FailureLines(results: list[CategoryResult]) -> list[str]:
     lines = []
-    for run in runs:
-        for tool, batch in run.batches.items():
-            if batch.failure:
-                lines.append("- %s: %s, the whole invocation: %s" % (run.category, tool,
-                                                                    batch.failure))
-            for name, outcome in batch.outcomes.items():
-                if outcome.failure:
-                    lines.append("- %s / %s: %s: %s" % (run.category, name, tool, outcome.failure))
+    for result in results:
+        for tool, name, why in result.failures:
+            if name:
+                lines.append("- %s / %s: %s: %s" % (result.category, name, tool, why))
+            else:
+                lines.append("- %s: %s, the whole invocation: %s" % (result.category, tool, why))
     return lines

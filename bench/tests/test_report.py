@@ -42,9 +42,9 @@ class TotalsTest(unittest.TestCase):
         table = "\n".join(report.CategoryTable(totals))
         self.assertIn("| ect -9 | 1 (subset) | 100 | 40 | 60.00% | 30.00 | 1.250 | - | 0 |", table)
         self.assertIn("| oxipng | 2 | 1,100 | 1,090 | 0.91% | 0.50 | 0.505 | 2.000 | 1 |", table)
-        notes = "\n".join(report.NotesLines(run, totals))
+        notes = "\n".join(report.NotesLines(report.Summarise(run)))
         self.assertIn("ect -9 ran on a subset of 1 files only: a.", notes)
-        self.assertIn("peaked at 2.0 MiB", notes)
+        self.assertIn("peaked at 2.0 MiB; the largest picture is b (10 × 10).", notes)
 
     def test_ratios_survive_zero_totals(self):
         run = Run({"a": 100}, {"repng": (0.0, {"a": 100}), "optipng": (0.0, {"a": 100})})
@@ -58,8 +58,8 @@ class VerdictTest(unittest.TestCase):
                                 "zopflipng": (30.0, {"a": 500}), "ect -9": (40.0, {"a": 520}),
                                 "ect": (3.0, {"a": ect_after}), "oxipng": (1.0, {"a": 600}),
                                 "repng alt": (1.0, {"a": 400})})
-        totals = {"photo": report.Totals(run)}
-        return report.SummaryTable([run], totals)[-1], report.MakeVerdict("photo", totals["photo"])
+        result = report.Summarise(run)
+        return report.SummaryTable([result])[-1], report.MakeVerdict("photo", result.totals)
 
     def test_bytes_at_most_every_peer_and_time_at_most_three_times_oxipng(self):
         row, verdict = self.Summary(3.0, 510)
@@ -73,7 +73,7 @@ class VerdictTest(unittest.TestCase):
         run = Run({"a": 10, "b": 10}, {"repng": (1.0, {"a": 5, "b": 10}),
                                        "ect": (1.0, {"a": (10, "no PNG output"), "b": 9})})
         run.batches["ect"].failure = "exit status 1"
-        self.assertEqual(report.FailureLines([run]),
+        self.assertEqual(report.FailureLines([report.Summarise(run)]),
                          ["- photo: ect, the whole invocation: exit status 1",
                           "- photo / a: ect: no PNG output"])
         self.assertIn("| ect | 2 | 20 | 19 | 5.00% | 1.00 | 0.789 | 1.000 | 1 + exit status 1 |",

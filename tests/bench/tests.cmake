@@ -1,5 +1,5 @@
 # The benchmark's own arithmetic (totals, ratios, the verdict on the targets,
-# what a tool's run counts as), from the plain build only.
+# what a tool's run counts as, the page and its chart), from the plain build only.
 if(NOT REPNG_SANITIZE AND NOT WIN32)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_test(NAME bench.unit
