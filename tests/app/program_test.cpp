@@ -1,14 +1,20 @@
 // The program end to end, with standard input at end of input or closed:
-// the real one in usage mode and on a folder of real files, and the same
-// entry and driver over the fake imaging for every kind of report line.
+// the real one in usage mode, on a folder of real files and on PNGs that
+// carry metadata, and the same entry and driver over the fake imaging for
+// every kind of report line.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "codecs/bmp_writer.h"
 #include "codecs/gif_writer.h"
+#include "codecs/image_decoder.h"
 #include "codecs/png_writer.h"
 #include "fake_imaging.h"
 #include "test_support.h"
@@ -154,6 +160,99 @@ TEST(ProgramTest, OnAFolderOfRealFilesOnlyTheBmpChanges) {
                             Skipped("notes.txt") + Kept("photo.jpg", FormatSize(DWORD(unchanged.at("photo.jpg").size()))) +
                             Skipped("vast.bmp") + kPause);
   for (const auto& [name, bytes] : unchanged) EXPECT_EQ(ReadFileBytes(name), bytes) << name;
+}
+
+// The chunk types of a PNG file, in order.
+std::vector<std::string> ChunkTypes(const std::string& png) {
+  std::vector<std::string> types;
+  for (size_t at = 8; at + 8 <= png.size();) {
+    const auto byte = [&](size_t i) { return uint32_t(uint8_t(png[at + i])); };
+    types.push_back(png.substr(at + 4, 4));
+    at += 12 + size_t(byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3));
+  }
+  return types;
+}
+
+repng::codecs::DecodedImage Decoded(const std::string& file) {
+  repng::codecs::DecodedImage image;
+  EXPECT_EQ(repng::codecs::DecodeImage(reinterpret_cast<const uint8_t*>(file.data()), file.size(), &image),
+            repng::codecs::DecodeResult::kOk);
+  return image;
+}
+
+// A rewrite keeps the picture and nothing else: text, dates, physical size,
+// background, palette suggestions and colour chunks that only restate sRGB
+// are gone. Colour information that would change the look is refused, so
+// such a file stays as it was.
+TEST(ProgramTest, ARewriteDropsEveryChunkButThePictureAndRefusesWhatWouldChangeItsLook) {
+  using repng::test::Bytes;
+  using namespace std::string_literals;
+  ScratchFolder folder;
+  const auto text = [](const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+  const auto latin = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
+  const auto be32 = [](std::initializer_list<uint32_t> values) {
+    Bytes out;
+    for (const uint32_t value : values) repng::test::PutBe32(out, value);
+    return out;
+  };
+  const Bytes srgb_gamma = be32({45455});
+  const Bytes srgb_chromaticities = be32({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000});
+  const Bytes time = {0x07, 0xEA, 12, 8, 9, 30, 0};
+  Bytes ztxt = latin("Copyright\0\0"s);
+  const Bytes compressed = repng::test::ZlibCompress(latin("(c) the photographer, all rights reserved"));
+  ztxt.insert(ztxt.end(), compressed.begin(), compressed.end());
+
+  repng::test::PngSpec palette_picture{.width = 24, .height = 24, .color_type = 3};
+  for (uint16_t i = 0; i < 24 * 24; ++i) palette_picture.samples.push_back(uint16_t((i / 5 + i / 24) % 4));
+  palette_picture.before_idat = {
+      {"sRGB", {0}},
+      {"gAMA", srgb_gamma},
+      {"cHRM", srgb_chromaticities},
+      {"PLTE", {200, 30, 30, 30, 200, 30, 30, 30, 200, 250, 250, 250}},
+      {"bKGD", {3}},
+      {"hIST", {0, 9, 0, 9, 0, 9, 0, 9}},
+      {"sPLT", latin("suggested\0\x08\xC8\x1E\x1E\xFF\0\x01"s)},
+      {"pHYs", {0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1}},
+      {"tEXt", latin("Comment\0drawn by hand"s)},
+      {"zTXt", ztxt},
+      {"iTXt", latin("XML:com.adobe.xmp\0\0\0\0\0<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>"s)},
+      {"eXIf", repng::test::ExifTiff(1)},
+  };
+  palette_picture.after_idat = {{"tEXt", latin("Source\0a scanner"s)}, {"tIME", time}};
+
+  // gAMA and cHRM alone are judged on their values.
+  repng::test::PngSpec rgb_picture{.width = 24, .height = 24, .color_type = 2};
+  for (uint16_t i = 0; i < 24 * 24 * 3; ++i) rgb_picture.samples.push_back(uint16_t(i / 3 % 24 * 10));
+  rgb_picture.before_idat = {{"gAMA", srgb_gamma}, {"cHRM", srgb_chromaticities}, {"tEXt", latin("Title\0sky"s)}};
+
+  const std::map<std::string, std::string> rewritten = {{"drawing.png", text(repng::test::MakePng(palette_picture))},
+                                                         {"gradient.png", text(repng::test::MakePng(rgb_picture))}};
+  rgb_picture.before_idat = {{"iCCP", repng::test::IccpChunk("ICC profile", "Display P3")}};
+  const std::string profiled = text(repng::test::MakePng(rgb_picture));
+  rgb_picture.before_idat = {{"gAMA", be32({100000})}};
+  const std::string linear = text(repng::test::MakePng(rgb_picture));
+  for (const auto& [name, bytes] : rewritten) WriteFileBytes(name, bytes);
+  WriteFileBytes("profiled.png", profiled);
+  WriteFileBytes("linear.png", linear);
+
+  const auto run = RunProgram(REPNG_PROGRAM, {"drawing.png", "gradient.png", "profiled.png", "linear.png"}, "</dev/null");
+
+  std::string expected;
+  for (const auto& [name, old_bytes] : rewritten) {
+    const std::string png = ReadFileBytes(name);
+    expected += Replaced(name, FormatSize(DWORD(old_bytes.size())), FormatSize(DWORD(png.size())));
+    const std::vector<std::string> types = ChunkTypes(png);
+    const std::set<std::string> image_chunks = {"IHDR", "PLTE", "tRNS", "IDAT", "IEND"};
+    std::vector<std::string> others;
+    std::ranges::copy_if(types, std::back_inserter(others), [&](const auto& type) { return !image_chunks.contains(type); });
+    EXPECT_EQ(others, std::vector<std::string>{}) << name;
+    const auto before = Decoded(old_bytes), after = Decoded(png);
+    EXPECT_EQ(std::tie(after.width, after.height, after.argb), std::tie(before.width, before.height, before.argb))
+        << name;
+  }
+  EXPECT_EQ(run.output, expected + Skipped("linear.png") + Skipped("profiled.png") + kPause);
+  EXPECT_EQ(ReadFileBytes("profiled.png"), profiled);
+  EXPECT_EQ(ReadFileBytes("linear.png"), linear);
 }
 
 }  // namespace

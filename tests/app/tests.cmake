@@ -11,7 +11,7 @@ target_compile_options(repng_with_fake_imaging PRIVATE ${REPNG_WARNINGS})
 target_compile_options(repng_with_fake_imaging PRIVATE -Wno-missing-field-initializers)
 target_link_libraries(repng_with_fake_imaging PRIVATE repng_driver repng_posix_console)
 
-repng_gtest(program_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp LIBS repng_text repng_codecs_fixtures)
+repng_gtest(program_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp LIBS repng_text repng_codecs repng_codecs_fixtures)
 target_compile_options(program_tests PRIVATE -Wno-missing-field-initializers)
 target_compile_definitions(program_tests PRIVATE
   REPNG_PROGRAM="$<TARGET_FILE:repng>"

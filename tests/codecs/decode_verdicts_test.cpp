@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "codecs/bmp_writer.h"
 #include "codecs/gif_writer.h"
@@ -50,31 +49,6 @@ Bytes Png(std::vector<std::pair<std::string, Bytes>> before, std::vector<std::pa
   return test::MakePng(spec);
 }
 
-// A minimal ICC profile: RGB data, one 'desc' tag with the given description.
-Bytes IccProfile(const std::string& description) {
-  constexpr uint32_t kDesc = 0x64657363, kTagOffset = 128 + 4 + 12;
-  const uint32_t tag_size = uint32_t(12 + description.size() + 1);
-  Bytes icc(128, 0);
-  for (const auto& [at, value] : {std::pair<size_t, uint32_t>{0, kTagOffset + tag_size}, {16, 0x52474220}, {36, 0x61637370}})
-    for (size_t i = 0; i < 4; ++i) icc[at + i] = uint8_t(value >> (24 - 8 * i));  // size, "RGB ", "acsp"
-  for (const uint32_t field : {1u, kDesc, kTagOffset, tag_size, kDesc, 0u, tag_size - 12}) test::PutBe32(icc, field);
-  test::PutText(icc, description);
-  icc.push_back(0);
-  return icc;
-}
-
-// A TIFF-structured EXIF block whose IFD0 holds one orientation entry.
-Bytes ExifTiff(uint8_t orientation) {
-  return {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, orientation, 0, 0, 0, 0, 0, 0, 0};
-}
-
-Bytes Iccp(const std::string& name, const std::string& description) {
-  Bytes data(name.begin(), name.end());
-  data.resize(name.size() + 2);  // the name's end, compression method 0
-  std::ranges::copy(test::ZlibCompress(IccProfile(description)), std::back_inserter(data));
-  return data;
-}
-
 std::vector<Verdict> PngVerdicts() {
   const Bytes good = Png({});
   return {
@@ -86,17 +60,17 @@ std::vector<Verdict> PngVerdicts() {
       {"png short image data", test::MakePng({.width = 5, .height = 4, .samples = std::vector<uint16_t>(60, 9)}),
        kDamaged},
       {"png acTL", Png({{"acTL", {0, 0, 0, 1, 0, 0, 0, 0}}}), kUnsupported},
-      {"png iCCP sRGB", Png({{"iCCP", Iccp("ICC profile", "sRGB IEC61966-2.1")}}), kOk},
-      {"png iCCP P3", Png({{"iCCP", Iccp("ICC profile", "Display P3")}}), kUnsupported},
-      {"png iCCP named sRGB", Png({{"iCCP", Iccp("sRGB", "Adobe RGB (1998)")}}), kUnsupported},
+      {"png iCCP sRGB", Png({{"iCCP", test::IccpChunk("ICC profile", "sRGB IEC61966-2.1")}}), kOk},
+      {"png iCCP P3", Png({{"iCCP", test::IccpChunk("ICC profile", "Display P3")}}), kUnsupported},
+      {"png iCCP named sRGB", Png({{"iCCP", test::IccpChunk("sRGB", "Adobe RGB (1998)")}}), kUnsupported},
       {"png gAMA near 1/2.2", Png({{"gAMA", Be32s({45100})}}), kOk},
       {"png gAMA 1", Png({{"gAMA", Be32s({100000})}}), kUnsupported},
       {"png gAMA 1 with sRGB", Png({{"sRGB", {0}}, {"gAMA", Be32s({100000})}}), kOk},
       {"png cHRM sRGB", Png({{"cHRM", Be32s({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000})}}), kOk},
       {"png cHRM wide", Png({{"cHRM", Be32s({31270, 32900, 68000, 32000, 26500, 69000, 15000, 6000})}}), kUnsupported},
-      {"png eXIf upright", Png({{"eXIf", ExifTiff(1)}}), kOk},
-      {"png eXIf rotated", Png({{"eXIf", ExifTiff(6)}}), kUnsupported},
-      {"png eXIf rotated after IDAT", Png({}, {{"eXIf", ExifTiff(6)}}), kUnsupported},
+      {"png eXIf upright", Png({{"eXIf", test::ExifTiff(1)}}), kOk},
+      {"png eXIf rotated", Png({{"eXIf", test::ExifTiff(6)}}), kUnsupported},
+      {"png eXIf rotated after IDAT", Png({}, {{"eXIf", test::ExifTiff(6)}}), kUnsupported},
       // Only the header is read: there are no rows at all.
       {"png vast", test::MakePng({.width = 1 << 17, .height = 1 << 17}), kTooLarge},
   };
@@ -140,8 +114,8 @@ std::vector<Verdict> BmpVerdicts() {
       {"bmp runs without an end", rle8({2, 0, 0, 0}), kDamaged},
       {"bmp run of an index past the palette", rle8({1, 7, 0, 1}), kDamaged},
       {"bmp linked profile", v5(test::kBmpLinked, {}), kUnsupported},
-      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, IccProfile("ProPhoto RGB")), kUnsupported},
-      {"bmp embedded sRGB", v5(test::kBmpEmbedded, IccProfile("sRGB IEC61966-2.1")), kOk},
+      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, test::IccProfile("ProPhoto RGB")), kUnsupported},
+      {"bmp embedded sRGB", v5(test::kBmpEmbedded, test::IccProfile("sRGB IEC61966-2.1")), kOk},
       {"bmp no columns", MakeBmp({.width = 0, .height = 5}), kTooLarge},
       {"bmp negative width", MakeBmp({.width = -2}), kDamaged},
       {"bmp 7 bits", MakeBmp({.bpp = 7}), kDamaged},
@@ -189,11 +163,11 @@ std::vector<Verdict> JpegVerdicts() {
   return {
       {"jpeg without its end", Cut(progressive, progressive.size() - 2), kDamaged},
       {"jpeg cut in the scans", Cut(progressive, progressive.size() / 2), kDamaged},
-      {"jpeg sRGB profile", WithSegment(baseline, 0xE2, icc_tag, IccProfile("sRGB IEC61966-2.1")), kOk},
-      {"jpeg Adobe RGB profile", WithSegment(baseline, 0xE2, icc_tag, IccProfile("Adobe RGB (1998)")),
+      {"jpeg sRGB profile", WithSegment(baseline, 0xE2, icc_tag, test::IccProfile("sRGB IEC61966-2.1")), kOk},
+      {"jpeg Adobe RGB profile", WithSegment(baseline, 0xE2, icc_tag, test::IccProfile("Adobe RGB (1998)")),
        kUnsupported},
-      {"jpeg upright", WithSegment(baseline, 0xE1, exif_tag, ExifTiff(1)), kOk},
-      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, ExifTiff(6)), kUnsupported},
+      {"jpeg upright", WithSegment(baseline, 0xE1, exif_tag, test::ExifTiff(1)), kOk},
+      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, test::ExifTiff(6)), kUnsupported},
       {"jpeg 12 bits", twelve_bits, kUnsupported},
       {"jpeg vast", vast, kTooLarge},
   };
@@ -203,7 +177,7 @@ std::vector<Verdict> TiffVerdicts() {
   const std::string source = std::string(test::kMagickSource) + " -alpha off";
   const auto tiff = [&](const std::string& options) { return test::Convert(source + " " + options, "TIFF:a.tif"); };
   const auto profiled = [&](const std::string& description) {
-    return test::Convert(source + " -profile ICC:a.icc", "TIFF:a.tif", {{"a.icc", IccProfile(description)}});
+    return test::Convert(source + " -profile ICC:a.icc", "TIFF:a.tif", {{"a.icc", test::IccProfile(description)}});
   };
   // Strips come before the directory: damage in them leaves it readable.
   const Bytes lzw = tiff("-scale 800% -compress LZW");

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace repng::test {
 namespace {
@@ -51,6 +52,30 @@ Bytes AppendChunk(Bytes png, const std::string& type, const Bytes& data) {
   png.insert(png.end(), data.begin(), data.end());
   PutBe32(png, uint32_t(crc32(0, png.data() + type_at, uInt(png.size() - type_at))));
   return png;
+}
+
+Bytes IccProfile(const std::string& description) {
+  constexpr uint32_t kDesc = 0x64657363, kTagOffset = 128 + 4 + 12;
+  const uint32_t tag_size = uint32_t(12 + description.size() + 1);
+  Bytes icc(128, 0);
+  for (const auto& [at, value] : {std::pair<size_t, uint32_t>{0, kTagOffset + tag_size}, {16, 0x52474220}, {36, 0x61637370}})
+    for (size_t i = 0; i < 4; ++i) icc[at + i] = uint8_t(value >> (24 - 8 * i));  // size, "RGB ", "acsp"
+  for (const uint32_t field : {1u, kDesc, kTagOffset, tag_size, kDesc, 0u, tag_size - 12}) PutBe32(icc, field);
+  PutText(icc, description);
+  icc.push_back(0);
+  return icc;
+}
+
+Bytes IccpChunk(const std::string& name, const std::string& description) {
+  Bytes data(name.begin(), name.end());
+  data.resize(name.size() + 2);  // the name's end, compression method 0
+  const Bytes profile = ZlibCompress(IccProfile(description));
+  data.insert(data.end(), profile.begin(), profile.end());
+  return data;
+}
+
+Bytes ExifTiff(uint8_t orientation) {
+  return {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, orientation, 0, 0, 0, 0, 0, 0, 0};
 }
 
 Bytes MakePng(const PngSpec& spec) {

@@ -27,4 +27,12 @@ Bytes AppendChunk(Bytes png, const std::string& type, const Bytes& data);
 Bytes MakePng(const PngSpec& spec);
 Bytes ZlibCompress(const Bytes& data);
 
+// Colour and orientation metadata, for PNG and the other formats.
+// A minimal ICC profile: RGB data, one 'desc' tag with the given description.
+Bytes IccProfile(const std::string& description);
+// An iCCP chunk's data: the profile's name, then the profile compressed.
+Bytes IccpChunk(const std::string& name, const std::string& description);
+// A TIFF-structured EXIF block whose IFD0 holds one orientation entry.
+Bytes ExifTiff(uint8_t orientation);
+
 }  // namespace repng::test
