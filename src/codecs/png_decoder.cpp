@@ -27,14 +27,23 @@ struct SpngContextDeleter {
 };
 using SpngContext = std::unique_ptr<spng_ctx, SpngContextDeleter>;
 
-// libspng only acts on the chunks it knows, so animation is found by walking
-// the chunk list. A list that runs off the data is left for libspng to refuse.
-bool HasAnimationControl(const uint8_t* data, size_t size) {
+// libspng only acts on the chunks it knows, so animation and cICP (coding
+// points that can make a picture HDR) are found by walking the chunk list. A
+// list that runs off the data is left for libspng to refuse.
+bool HasChunksLibspngIgnores(const uint8_t* data, size_t size) {
+  // BT.709 primaries, the sRGB transfer, RGB, full range: only restates sRGB.
+  static constexpr uint8_t kSrgbCodePoints[] = {1, 13, 0, 1};
   uint64_t at = kSignatureSize;
   while (RangeInside(at, 8, size)) {
     const uint32_t length = ReadBe32(data + at);
-    if (std::memcmp(data + at + 4, "acTL", 4) == 0) return true;
-    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return false;
+    const uint8_t* type = data + at + 4;
+    if (std::memcmp(type, "acTL", 4) == 0) return true;
+    if (std::memcmp(type, "cICP", 4) == 0 &&
+        (length != sizeof kSrgbCodePoints || !RangeInside(at + 8, length, size) ||
+         std::memcmp(type + 4, kSrgbCodePoints, sizeof kSrgbCodePoints) != 0)) {
+      return true;
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) return false;
     at += 12 + static_cast<uint64_t>(length);
   }
   return false;
@@ -104,7 +113,7 @@ DecodeResult DecodePngInto(const uint8_t* data, size_t size, DecodedImage& out) 
   if (size < kSignatureSize || std::memcmp(data, "\x89PNG\r\n\x1a\n", kSignatureSize) != 0) {
     return DecodeResult::kNotRecognised;
   }
-  if (HasAnimationControl(data, size)) return DecodeResult::kUnsupported;
+  if (HasChunksLibspngIgnores(data, size)) return DecodeResult::kUnsupported;
 
   SpngContext ctx(spng_ctx_new(0));
   if (!ctx) return DecodeResult::kOutOfMemory;
