@@ -69,7 +69,7 @@ def Render(run_info: dict, notes: list, results: list, chart_file: str) -> str:
         lines += ["", note]
     lines += ["", "## Summary", "",
               "Bytes saved against wall time, per category: each point is one tool "
-              "over the whole category; up is smaller, left is faster.", "",
+              "over the whole category; higher saves more, further left is faster.", "",
               "![Bytes saved against time, per category](%s)" % chart_file, "",
               "repng's bytes and time divided by each peer's (below 1: repng's are "
               "fewer); the peak is the memory repng's whole batch used.", ""]
