@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev
-  libspng-dev libpng-dev libdeflate-dev libzopfli-dev libgif-dev libtiff-dev libjpeg62-turbo-dev
+  zlib1g-dev libspng-dev libpng-dev libdeflate-dev libzopfli-dev libgif-dev libtiff-dev libjpeg62-turbo-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   imagemagick
   desktop-file-utils lintian dpkg-dev groff-base

@@ -1,0 +1,136 @@
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <new>
+
+#include "deflate/bit_writer.h"
+#include "deflate/block_writer.h"
+#include "deflate/deflate.h"
+#include "deflate/segment.h"
+
+namespace repng::deflate {
+namespace {
+
+uint32_t Adler32(std::span<const uint8_t> bytes) {
+  constexpr uint32_t kModulus = 65521;
+  // The most bytes before the sums can overflow 32 bits.
+  constexpr size_t kRun = 5552;
+  uint32_t a = 1, b = 0;
+  for (size_t done = 0; done < bytes.size();) {
+    const size_t stop = std::min(bytes.size(), done + kRun);
+    for (; done < stop; ++done) {
+      a += bytes[done];
+      b += a;
+    }
+    a %= kModulus;
+    b %= kModulus;
+  }
+  return (b << 16) | a;
+}
+
+struct SegmentTask {
+  SegmentResult result;
+  std::atomic<int> status{-1};  // -1 not run, else a Status
+};
+
+void AppendBigEndian32(uint32_t value, std::vector<uint8_t>* out) {
+  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(value >> shift));
+}
+
+}  // namespace
+
+const char* StatusText(Status status) {
+  switch (status) {
+    case Status::kOk: return "ok";
+    case Status::kBadEffort: return "effort out of range";
+    case Status::kBadSegmentSize: return "segment size out of range";
+    case Status::kInputTooLarge: return "input too large";
+    case Status::kOutOfMemory: return "out of memory";
+    case Status::kRunnerFailed: return "parallel runner failed";
+  }
+  return "unknown status";
+}
+
+Status Compressor::Create(const Settings& settings, std::unique_ptr<Compressor>* compressor) noexcept {
+  compressor->reset();
+  if (settings.effort < kMinEffort || settings.effort > kMaxEffort) return Status::kBadEffort;
+  if (settings.segment_size < kMinSegmentSize || settings.segment_size > kMaxSegmentSize) {
+    return Status::kBadSegmentSize;
+  }
+  Compressor* created = new (std::nothrow) Compressor(settings);
+  if (created == nullptr) return Status::kOutOfMemory;
+  compressor->reset(created);
+  return Status::kOk;
+}
+
+Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>* zlib_stream,
+                            const ParallelRunner& runner) const noexcept {
+  zlib_stream->clear();
+  if (input.size() > kMaxInputSize) return Status::kInputTooLarge;
+  const EffortParams params = ParamsForEffort(settings_.effort);
+  const size_t segment_size = settings_.segment_size;
+  const size_t count = (input.size() + segment_size - 1) / segment_size;
+  try {
+    std::vector<SegmentTask> tasks(count);
+    const std::function<void(size_t)> task = [&](size_t index) {
+      SegmentTask& segment = tasks[index];
+      try {
+        const size_t begin = index * segment_size;
+        const size_t end = std::min(input.size(), begin + segment_size);
+        CompressSegment(input.data(), begin, end, params, &segment.result);
+        segment.status = static_cast<int>(Status::kOk);
+      } catch (const std::bad_alloc&) {
+        segment.status = static_cast<int>(Status::kOutOfMemory);
+      } catch (...) {
+        segment.status = static_cast<int>(Status::kRunnerFailed);
+      }
+    };
+    if (runner && count > 1) {
+      try {
+        runner(count, task);
+      } catch (const std::bad_alloc&) {
+        return Status::kOutOfMemory;
+      } catch (...) {
+        return Status::kRunnerFailed;
+      }
+    } else {
+      for (size_t index = 0; index < count; ++index) task(index);
+    }
+    for (const SegmentTask& segment : tasks) {
+      if (segment.status < 0) return Status::kRunnerFailed;
+      if (segment.status != static_cast<int>(Status::kOk)) return static_cast<Status>(segment.status.load());
+    }
+
+    // Worst case: stored blocks, 5 bytes per 65,535, plus header and check.
+    zlib_stream->reserve(input.size() + input.size() / kMaxStoredLength * 5 + 16);
+    zlib_stream->push_back(0x78);  // deflate, 32 KiB window
+    zlib_stream->push_back(0xDA);  // maximum compression; check bits
+    BitWriter writer(zlib_stream);
+    if (input.empty()) {
+      writer.Write(1, 1);  // final
+      writer.Write(1, 2);  // fixed code
+      writer.Write(0, 7);  // end of block
+    }
+    for (size_t index = 0; index < count; ++index) {
+      const SegmentResult& segment = tasks[index].result;
+      for (size_t b = 0; b < segment.blocks.size(); ++b) {
+        const Block& block = segment.blocks[b];
+        const bool final = index + 1 == count && b + 1 == segment.blocks.size();
+        WriteBlock(std::span(segment.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin),
+                   input.subspan(block.byte_begin, block.byte_end - block.byte_begin), final, &writer);
+      }
+      tasks[index].result = SegmentResult{};
+    }
+    writer.AlignToByte();
+    AppendBigEndian32(Adler32(input), zlib_stream);
+    return Status::kOk;
+  } catch (const std::bad_alloc&) {
+    zlib_stream->clear();
+    return Status::kOutOfMemory;
+  } catch (...) {
+    zlib_stream->clear();
+    return Status::kRunnerFailed;
+  }
+}
+
+}  // namespace repng::deflate

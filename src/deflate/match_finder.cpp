@@ -1,0 +1,108 @@
+#include "deflate/match_finder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "deflate/symbols.h"
+
+namespace repng::deflate {
+namespace {
+
+constexpr int kHashBits = 16;
+// Twice the window, so that a node 32 KiB back keeps its own slot.
+constexpr uint32_t kNodeSlots = 2 * kWindowSize;
+constexpr int32_t kNone = -1;
+
+uint32_t Hash3(const uint8_t* p) {
+  const uint32_t value = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+  return (value * 0x9E3779B1u) >> (32 - kHashBits);
+}
+
+// A binary tree of the strings in the window per hash bucket, most recent
+// at the root: descending it meets ever longer matches, nearest first.
+class BinaryTrees {
+ public:
+  BinaryTrees() : heads_(size_t{1} << kHashBits, kNone), children_(2 * kNodeSlots, kNone) {}
+
+  // Inserts position cur (with at least 3 bytes to end) and, when record is
+  // set, appends the matches found to out. Returns the longest length.
+  uint32_t Insert(const uint8_t* data, uint32_t cur, uint32_t end, const MatchSearch& search, bool record,
+                  std::vector<Match>* out) {
+    const uint32_t max_length = std::min<uint32_t>(kMaxMatch, end - cur);
+    const uint32_t nice = std::min<uint32_t>(static_cast<uint32_t>(search.nice_length), max_length);
+    const uint32_t bucket = Hash3(data + cur);
+    int32_t node = heads_[bucket];
+    heads_[bucket] = static_cast<int32_t>(cur);
+    int32_t* pending_less = &Left(cur);
+    int32_t* pending_greater = &Right(cur);
+    uint32_t less_length = 0, greater_length = 0, best = 0;
+    const uint8_t* here = data + cur;
+    for (int depth = search.max_depth; node != kNone && cur - static_cast<uint32_t>(node) <= kWindowSize; --depth) {
+      if (depth == 0) break;
+      const uint8_t* there = data + node;
+      uint32_t length = std::min(less_length, greater_length);
+      while (length < max_length && there[length] == here[length]) ++length;
+      if (length > best) {
+        best = length;
+        if (record && length >= kMinMatch) {
+          out->push_back(Match{static_cast<uint16_t>(length), static_cast<uint16_t>(cur - static_cast<uint32_t>(node))});
+        }
+        if (length >= nice) {
+          // The node's subtrees take its place below the new root.
+          *pending_less = Left(static_cast<uint32_t>(node));
+          *pending_greater = Right(static_cast<uint32_t>(node));
+          return best;
+        }
+      }
+      if (there[length] < here[length]) {
+        *pending_less = node;
+        pending_less = &Right(static_cast<uint32_t>(node));
+        node = *pending_less;
+        less_length = length;
+      } else {
+        *pending_greater = node;
+        pending_greater = &Left(static_cast<uint32_t>(node));
+        node = *pending_greater;
+        greater_length = length;
+      }
+    }
+    *pending_less = kNone;
+    *pending_greater = kNone;
+    return best;
+  }
+
+ private:
+  int32_t& Left(uint32_t pos) { return children_[2 * (pos % kNodeSlots)]; }
+  int32_t& Right(uint32_t pos) { return children_[2 * (pos % kNodeSlots) + 1]; }
+
+  std::vector<int32_t> heads_;
+  std::vector<int32_t> children_;
+};
+
+}  // namespace
+
+void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search) {
+  offsets_.assign(end - begin + 1, 0);
+  matches_.clear();
+  matches_.reserve((end - begin) * 2);
+  BinaryTrees trees;
+  const uint32_t stop = static_cast<uint32_t>(end);
+  uint32_t skip_until = static_cast<uint32_t>(begin);
+  for (uint32_t cur = 0; cur < stop; ++cur) {
+    const size_t pos = cur - begin;
+    if (cur >= begin) offsets_[pos] = static_cast<uint32_t>(matches_.size());
+    if (stop - cur < static_cast<uint32_t>(kMinMatch)) continue;
+    const bool record = cur >= skip_until;
+    const size_t first = matches_.size();
+    const uint32_t longest = trees.Insert(data, cur, stop, search, record, &matches_);
+    if (!record) continue;
+    if (matches_.size() - first > kMaxPerPosition) {
+      matches_.erase(matches_.begin() + static_cast<ptrdiff_t>(first),
+                     matches_.end() - static_cast<ptrdiff_t>(kMaxPerPosition));
+    }
+    if (longest >= static_cast<uint32_t>(search.nice_length)) skip_until = cur + longest;
+  }
+  offsets_[end - begin] = static_cast<uint32_t>(matches_.size());
+}
+
+}  // namespace repng::deflate

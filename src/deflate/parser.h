@@ -1,0 +1,40 @@
+// Turning bytes into symbols over the cached matches: a quick lazy parse,
+// and the cheapest path under a cost model.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "deflate/cost_model.h"
+#include "deflate/match_finder.h"
+#include "deflate/symbols.h"
+
+namespace repng::deflate {
+
+// data[first, last) with matches from cache, whose positions count from
+// cache_begin. Symbols are appended to out.
+struct ParseInput {
+  const uint8_t* data;
+  const MatchCache* cache;
+  size_t cache_begin;
+  size_t first;
+  size_t last;
+};
+
+// Takes the longest match unless the next byte starts a longer one.
+void LazyParse(const ParseInput& input, std::vector<Symbol>* out);
+
+// Working arrays of the shortest path, kept between calls.
+class OptimalParser {
+ public:
+  // The parse of least total cost; among equal costs the one found first
+  // (literal before match, shorter match before longer).
+  void Parse(const ParseInput& input, const CostModel& model, std::vector<Symbol>* out);
+
+ private:
+  std::vector<uint32_t> cost_;
+  std::vector<Symbol> step_;  // how each position is best reached
+};
+
+}  // namespace repng::deflate

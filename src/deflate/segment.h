@@ -1,0 +1,42 @@
+// One segment of the input, parsed on its own: matches found once, a lazy
+// parse split into blocks, each block's parse refined round by round, and
+// the blocks split again where the refined parse pays for it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "deflate/symbols.h"
+
+namespace repng::deflate {
+
+struct EffortParams {
+  int max_depth;     // match finder tree nodes per position
+  int nice_length;   // match length that ends the search
+  int max_rounds;    // rounds of the shortest-path parse per block; 0: lazy only
+  int patience;      // rounds without gain before a block stops
+  bool second_split; // split again on the refined parse
+  bool final_lengths;  // one last round priced on the real code lengths
+};
+
+EffortParams ParamsForEffort(int effort);
+
+struct Block {
+  size_t symbol_begin;
+  size_t symbol_end;
+  size_t byte_begin;  // in the whole input
+  size_t byte_end;
+};
+
+struct SegmentResult {
+  std::vector<Symbol> symbols;
+  std::vector<Block> blocks;
+};
+
+// input[begin, end) parsed with matches reaching back into the 32 KiB
+// before begin.
+void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
+                     SegmentResult* result);
+
+}  // namespace repng::deflate

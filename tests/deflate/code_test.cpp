@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <queue>
+#include <vector>
+
+#include "deflate/block_code.h"
+#include "deflate/block_splitter.h"
+#include "deflate/cost_model.h"
+#include "deflate/huffman.h"
+
+namespace repng::deflate {
+namespace {
+
+// Kraft sum scaled by 2^15: exactly 2^15 for a complete code.
+uint32_t KraftSum(const std::vector<uint8_t>& lengths) {
+  uint32_t sum = 0;
+  for (uint8_t length : lengths) {
+    if (length != 0) sum += 1u << (15 - length);
+  }
+  return sum;
+}
+
+uint64_t Cost(const std::vector<uint32_t>& counts, const std::vector<uint8_t>& lengths) {
+  uint64_t cost = 0;
+  for (size_t s = 0; s < counts.size(); ++s) cost += uint64_t{counts[s]} * lengths[s];
+  return cost;
+}
+
+// The cost of an unlimited Huffman code: the sum of all merged weights.
+uint64_t HuffmanCost(const std::vector<uint32_t>& counts) {
+  std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<>> queue;
+  for (uint32_t count : counts) {
+    if (count != 0) queue.push(count);
+  }
+  uint64_t cost = 0;
+  while (queue.size() > 1) {
+    const uint64_t a = queue.top();
+    queue.pop();
+    const uint64_t b = queue.top();
+    queue.pop();
+    cost += a + b;
+    queue.push(a + b);
+  }
+  return cost;
+}
+
+std::vector<uint8_t> Lengths(const std::vector<uint32_t>& counts, int max_length) {
+  std::vector<uint8_t> lengths(counts.size());
+  LimitedCodeLengths(counts.data(), static_cast<int>(counts.size()), max_length, lengths.data());
+  return lengths;
+}
+
+TEST(LimitedCodeLengths, FibonacciCountsStayWithinTheLimit) {
+  std::vector<uint32_t> counts = {1, 1};
+  while (counts.size() < 30) counts.push_back(counts[counts.size() - 1] + counts[counts.size() - 2]);
+  for (int limit : {7, 9, 15}) {
+    const std::vector<uint8_t> lengths = Lengths(counts, limit);
+    EXPECT_LE(*std::max_element(lengths.begin(), lengths.end()), limit);
+    EXPECT_EQ(KraftSum(lengths), 1u << 15) << limit;
+    EXPECT_GE(Cost(counts, lengths), HuffmanCost(counts));
+  }
+  // Unlimited the code would be 29 deep; at 29 the limit costs nothing.
+  std::vector<uint32_t> few(counts.begin(), counts.begin() + 16);
+  EXPECT_EQ(Cost(few, Lengths(few, 15)), HuffmanCost(few));
+}
+
+TEST(LimitedCodeLengths, OptimalWhenTheLimitIsLoose) {
+  const std::vector<uint32_t> counts = {5, 0, 9, 12, 13, 16, 45, 0, 3, 3, 3, 1000};
+  const std::vector<uint8_t> lengths = Lengths(counts, 15);
+  EXPECT_EQ(Cost(counts, lengths), HuffmanCost(counts));
+  EXPECT_EQ(lengths[1], 0);
+  EXPECT_EQ(lengths[7], 0);
+  EXPECT_EQ(KraftSum(lengths), 1u << 15);
+}
+
+TEST(LimitedCodeLengths, FewSymbolsStillMakeACompleteCode) {
+  EXPECT_EQ(Lengths({0, 0, 0, 0}, 15), (std::vector<uint8_t>{1, 1, 0, 0}));
+  EXPECT_EQ(Lengths({0, 0, 7, 0}, 15), (std::vector<uint8_t>{1, 0, 1, 0}));
+  EXPECT_EQ(Lengths({4, 0, 0, 0}, 15), (std::vector<uint8_t>{1, 1, 0, 0}));
+  EXPECT_EQ(Lengths({4, 9, 0, 0}, 15), (std::vector<uint8_t>{1, 1, 0, 0}));
+}
+
+TEST(CanonicalCodes, FollowTheFormatsExample) {
+  // The format's own example: lengths 3,3,3,3,3,2,4,4 give codes
+  // 010..110, 00, 1110, 1111 (here bit-reversed).
+  const uint8_t lengths[] = {3, 3, 3, 3, 3, 2, 4, 4};
+  uint16_t codes[8];
+  CanonicalCodes(lengths, 8, codes);
+  const uint16_t expected[] = {0b010, 0b110, 0b001, 0b101, 0b011, 0b00, 0b0111, 0b1111};
+  for (int s = 0; s < 8; ++s) EXPECT_EQ(codes[s], expected[s]) << s;
+}
+
+// Expands a header's tokens back into the code lengths they stand for.
+std::vector<uint8_t> Expand(const DynamicCode& code) {
+  std::vector<uint8_t> lengths;
+  for (int t = 0; t < code.token_count; ++t) {
+    const HeaderToken token = code.tokens[t];
+    if (token.symbol < 16) {
+      lengths.push_back(token.symbol);
+    } else if (token.symbol == 16) {
+      EXPECT_FALSE(lengths.empty());
+      lengths.insert(lengths.end(), 3u + token.extra, lengths.back());
+    } else {
+      lengths.insert(lengths.end(), (token.symbol == 17 ? 3u : 11u) + token.extra, 0);
+    }
+  }
+  return lengths;
+}
+
+TEST(DynamicCode, HeaderRunsDescribeTheLengthsAndShrinkTheHeader) {
+  Histogram counts;
+  // A few literals, long stretches unused, equal counts for runs of equal
+  // lengths, and distances far apart.
+  for (int s = 0; s < 256; s += 37) counts.litlen[s] = 50;
+  for (int s = 100; s < 130; ++s) counts.litlen[s] = 8;
+  counts.litlen[257] = 30;
+  counts.litlen[270] = 2;
+  counts.dist[0] = 25;
+  counts.dist[29] = 7;
+  DynamicCode quick, thorough;
+  BuildDynamicCode(counts, HeaderSearch::kQuick, &quick);
+  BuildDynamicCode(counts, HeaderSearch::kThorough, &thorough);
+  for (const DynamicCode* code : {&quick, &thorough}) {
+    std::vector<uint8_t> expected(code->litlen_lengths.begin(), code->litlen_lengths.begin() + code->litlen_count);
+    expected.insert(expected.end(), code->dist_lengths.begin(), code->dist_lengths.begin() + code->dist_count);
+    EXPECT_EQ(Expand(*code), expected);
+    EXPECT_EQ(code->litlen_count, 271);
+    EXPECT_EQ(code->dist_count, 30);
+    EXPECT_LT(code->token_count, 80);  // runs, not one token per length
+  }
+  EXPECT_LE(thorough.header_bits, quick.header_bits);
+  EXPECT_LE(DynamicBlockBits(counts, thorough), FixedBlockBits(counts));
+}
+
+TEST(BlockSizes, StoredBlocksCountTheirPaddingAndPieces) {
+  EXPECT_EQ(StoredBlockBits(0, 0), 3u + 5 + 32);
+  EXPECT_EQ(StoredBlockBits(10, 5), 3u + 0 + 32 + 80);
+  EXPECT_EQ(StoredBlockBits(65536, 0), (3u + 5 + 32) * 2 + 65536 * 8);
+}
+
+TEST(ScaledLog2, IntegerOnlyAndRounded) {
+  EXPECT_EQ(ScaledLog2(1), 0u);
+  EXPECT_EQ(ScaledLog2(2), kCostScale);
+  EXPECT_EQ(ScaledLog2(1024), 10 * kCostScale);
+  EXPECT_EQ(ScaledLog2(3), 25u);         // 1.585 bits
+  EXPECT_EQ(ScaledLog2(1000000), 319u);  // 19.93 bits
+  EXPECT_EQ(ScaledLog2(uint64_t{1} << 40), 40 * kCostScale);
+}
+
+TEST(BlockSplitter, SplitsWhereTheDataChanges) {
+  // Literals of a few values, then literals of others: two codes pay.
+  std::vector<Symbol> symbols;
+  for (int i = 0; i < 4000; ++i) symbols.push_back(Symbol{static_cast<uint16_t>('a' + i % 4), 0});
+  for (int i = 0; i < 4000; ++i) symbols.push_back(Symbol{static_cast<uint16_t>(200 + i * 7 % 50), 0});
+  BlockSplitter splitter;
+  const std::vector<size_t> splits = splitter.Split(symbols);
+  ASSERT_EQ(splits.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(splits[0]), 4000.0, 8.0);
+  // One kind of data throughout stays one block.
+  symbols.resize(4000);
+  EXPECT_TRUE(splitter.Split(symbols).empty());
+}
+
+}  // namespace
+}  // namespace repng::deflate
