@@ -39,18 +39,18 @@ CostModel CostModel::FromCounts(const Histogram& counts) {
   for (int slot = 0; slot < 29; ++slot) {
     slot_cost[slot] = cost(litlen_log, counts.litlen[257 + slot]) + kLengthExtra[slot] * kCostScale;
   }
-  for (int length = kMinMatch; length <= kMaxMatch; ++length) model.length[length] = slot_cost[LengthSlot(length)];
+  for (int match = kMinMatch; match <= kMaxMatch; ++match) model.length[match] = slot_cost[LengthSlot(match)];
   for (int s = 0; s < kDistSymbols; ++s) model.dist[s] = cost(dist_log, counts.dist[s]) + kDistExtra[s] * kCostScale;
   return model;
 }
 
 CostModel CostModel::FromLengths(const uint8_t* litlen_lengths, const uint8_t* dist_lengths) {
-  auto bits = [](uint8_t length) { return (length == 0 ? kMaxCodeLength : length) * kCostScale; };
+  auto bits = [](uint8_t code_length) { return (code_length == 0 ? kMaxCodeLength : code_length) * kCostScale; };
   CostModel model;
   for (int s = 0; s < 256; ++s) model.literal[s] = bits(litlen_lengths[s]);
-  for (int length = kMinMatch; length <= kMaxMatch; ++length) {
-    const int slot = LengthSlot(length);
-    model.length[length] = bits(litlen_lengths[257 + slot]) + kLengthExtra[slot] * kCostScale;
+  for (int match = kMinMatch; match <= kMaxMatch; ++match) {
+    const int slot = LengthSlot(match);
+    model.length[match] = bits(litlen_lengths[257 + slot]) + kLengthExtra[slot] * kCostScale;
   }
   for (int s = 0; s < kDistSymbols; ++s) model.dist[s] = bits(dist_lengths[s]) + kDistExtra[s] * kCostScale;
   return model;

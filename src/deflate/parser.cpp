@@ -19,11 +19,14 @@ Match LongestAt(const ParseInput& input, size_t pos) {
 
 }  // namespace
 
+// A 3-byte match this far back rarely beats three literals.
+constexpr uint32_t kFarForShortest = 4096;
+
 void LazyParse(const ParseInput& input, std::vector<Symbol>* out) {
   size_t pos = input.first;
   while (pos < input.last) {
     const Match match = LongestAt(input, pos);
-    if (match.length >= kMinMatch) {
+    if (match.length > kMinMatch || (match.length == kMinMatch && match.distance <= kFarForShortest)) {
       const Match next = pos + 1 < input.last ? LongestAt(input, pos + 1) : Match{0, 0};
       if (next.length <= match.length) {
         out->push_back(Symbol{match.length, match.distance});

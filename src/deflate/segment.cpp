@@ -44,17 +44,28 @@ class SegmentParser {
     const size_t bytes = ByteCount(seed);
     BlockParse best{std::vector<Symbol>(seed.begin(), seed.end()), EstimateSymbolsBits(seed)};
     const ParseInput input{data_, cache_, begin_, first, first + bytes};
-    Histogram last = CountSymbols(seed);
+    if (params_.max_rounds == 0) return best;
+    // Two starts: the seed's statistics, and the same with every byte
+    // counted as a literal, which does not overprice literals where the
+    // seed took poor matches (noisy data).
+    const Histogram seed_counts = CountSymbols(seed);
+    Histogram literal_start = seed_counts;
+    std::fill(literal_start.litlen.begin(), literal_start.litlen.begin() + 256, 0);
+    for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[data_[i]];
+    Histogram last = seed_counts;
+    uint64_t last_bits = 0;
+    RunRound(input, seed_counts, bytes, &best, &last, &last_bits);
+    Histogram other;
+    uint64_t other_bits = 0;
+    RunRound(input, literal_start, bytes, &best, &other, &other_bits);
+    if (other_bits < last_bits) last = other;
     Histogram stats = last;
+    stats.Add(last);
     int misses = 0;
-    for (int round = 0; round < params_.max_rounds; ++round) {
-      candidate_.clear();
-      parser_.Parse(input, CostModel::FromCounts(stats), &candidate_);
-      const Histogram counts = CountSymbols(candidate_);
-      const uint64_t bits = EstimateBlockBits(counts, bytes);
-      if (bits < best.bits) {
-        best.symbols = candidate_;
-        best.bits = bits;
+    for (int round = 1; round < params_.max_rounds; ++round) {
+      Histogram counts;
+      uint64_t bits = 0;
+      if (RunRound(input, stats, bytes, &best, &counts, &bits)) {
         misses = 0;
       } else if (++misses > params_.patience) {
         break;
@@ -80,6 +91,20 @@ class SegmentParser {
   }
 
  private:
+  // One shortest-path parse under stats' costs; keeps it in best when
+  // smaller. Returns whether it was.
+  bool RunRound(const ParseInput& input, const Histogram& stats, size_t bytes, BlockParse* best, Histogram* counts,
+                uint64_t* bits) {
+    candidate_.clear();
+    parser_.Parse(input, CostModel::FromCounts(stats), &candidate_);
+    *counts = CountSymbols(candidate_);
+    *bits = EstimateBlockBits(*counts, bytes);
+    if (*bits >= best->bits) return false;
+    best->symbols = candidate_;
+    best->bits = *bits;
+    return true;
+  }
+
   const uint8_t* data_;
   size_t begin_;
   const MatchCache* cache_;

@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${2:-$root/build-fuzz}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(png bmp gif jpeg tiff image load roundtrip)
+[ ${#targets[@]} -gt 0 ] || targets=(png bmp gif jpeg tiff image load roundtrip deflate)
 
 # Debug keeps every check; -O1 runs the instrumented loops a good deal faster.
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
@@ -40,6 +40,15 @@ for shape in 0 1 2 3 4 5 13 21 29 33 66 99 128 133 193 225; do
     cat - <(head -c 6000 /dev/urandom) >"$seeds/roundtrip/shape_$shape"
 done
 
+# For deflate: a first byte (effort, segment size) before text, a picture,
+# zeros, noise and a short period.
+mkdir -p "$seeds/deflate"
+{ printf '\005'; head -c 20000 "$root/README.md"; } >"$seeds/deflate/text"
+{ printf '\203'; cat "$root/samples/glow.png"; } >"$seeds/deflate/png"
+{ printf '\002'; head -c 40000 /dev/zero; } >"$seeds/deflate/zeros"
+{ printf '\206'; head -c 3000 /dev/urandom; } >"$seeds/deflate/noise"
+{ printf '\204'; for i in $(seq 1000); do printf 'abcabd'; done; } >"$seeds/deflate/period"
+
 summary=()
 for target in "${targets[@]}"; do
   inputs=("$seeds/$target" "$root/tests/fuzz/regressions")
@@ -49,6 +58,7 @@ for target in "${targets[@]}"; do
     # inputs only give the mutator bytes that change nothing.
     roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=5123) ;;
     load) inputs[0]=$seeds/image ;;
+    deflate) inputs=("$seeds/deflate"); options=(-max_len=65536) ;;
   esac
   echo "== fuzz_$target for ${seconds}s"
   executed=0; crashes=0; start=$SECONDS
