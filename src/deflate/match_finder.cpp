@@ -11,7 +11,6 @@ constexpr int kHashBits = 16;
 // Twice the window, so that a node 32 KiB back keeps its own slot.
 constexpr uint32_t kNodeSlots = 2 * kWindowSize;
 constexpr int32_t kNone = -1;
-constexpr uint32_t kSkipNice = 32;
 
 uint32_t Hash3(const uint8_t* p) {
   const uint32_t value = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
@@ -29,9 +28,7 @@ class BinaryTrees {
   uint32_t Insert(const uint8_t* data, uint32_t cur, uint32_t end, const MatchSearch& search, bool record,
                   std::vector<Match>* out) {
     const uint32_t max_length = std::min<uint32_t>(kMaxMatch, end - cur);
-    // Without recording, a shorter cut keeps the tree sound at a fraction
-    // of the comparisons (long runs would compare every byte 258 times).
-    const uint32_t nice = std::min<uint32_t>(record ? static_cast<uint32_t>(search.nice_length) : kSkipNice, max_length);
+    const uint32_t nice = std::min<uint32_t>(static_cast<uint32_t>(search.nice_length), max_length);
     const uint32_t bucket = Hash3(data + cur);
     int32_t node = heads_[bucket];
     heads_[bucket] = static_cast<int32_t>(cur);

@@ -12,7 +12,7 @@ namespace repng::deflate {
 namespace {
 
 constexpr EffortParams kEfforts[] = {
-    // depth, nice, rounds, patience, second split, final lengths
+    // depth, nice, rounds, patience, split refined, final lengths
     {8, 32, 0, 0, false, false},       // 1
     {24, 64, 1, 0, false, false},      // 2
     {48, 128, 3, 0, false, true},      // 3
@@ -127,12 +127,49 @@ void SetBlocks(std::span<const size_t> splits, size_t first, SegmentResult* resu
   }
 }
 
-uint64_t BlocksBits(const SegmentResult& result) {
-  uint64_t bits = 0;
-  for (const Block& block : result.blocks) {
-    bits += EstimateSymbolsBits(std::span(result.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin));
+// Each block's parse refined on its own, seeded with the symbols it has.
+void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> splits, SegmentParser* parser,
+                  size_t begin, size_t window_start, SegmentResult* result) {
+  std::vector<size_t> new_splits;
+  std::vector<Symbol> refined;
+  size_t symbol = 0;
+  size_t byte = begin - window_start;
+  for (size_t b = 0; b <= splits.size(); ++b) {
+    const size_t stop = b < splits.size() ? splits[b] : symbols.size();
+    const std::span<const Symbol> seed = symbols.subspan(symbol, stop - symbol);
+    BlockParse block = parser->Refine(byte, seed);
+    if (b > 0) new_splits.push_back(refined.size());
+    refined.insert(refined.end(), block.symbols.begin(), block.symbols.end());
+    byte += ByteCount(seed);
+    symbol = stop;
   }
-  return bits;
+  result->symbols = std::move(refined);
+  SetBlocks(new_splits, begin, result);
+}
+
+uint64_t BlockBits(const SegmentResult& result, size_t symbol_begin, size_t symbol_end) {
+  return EstimateSymbolsBits(std::span(result.symbols).subspan(symbol_begin, symbol_end - symbol_begin));
+}
+
+// Joins neighbouring blocks while one code for both is smaller than two.
+void MergeNeighbours(SegmentResult* result) {
+  std::vector<Block>& blocks = result->blocks;
+  std::vector<uint64_t> bits;
+  for (const Block& block : blocks) bits.push_back(BlockBits(*result, block.symbol_begin, block.symbol_end));
+  size_t b = 0;
+  while (b + 1 < blocks.size()) {
+    const uint64_t joined = BlockBits(*result, blocks[b].symbol_begin, blocks[b + 1].symbol_end);
+    if (joined >= bits[b] + bits[b + 1]) {
+      ++b;
+      continue;
+    }
+    blocks[b].symbol_end = blocks[b + 1].symbol_end;
+    blocks[b].byte_end = blocks[b + 1].byte_end;
+    bits[b] = joined;
+    blocks.erase(blocks.begin() + static_cast<ptrdiff_t>(b + 1));
+    bits.erase(bits.begin() + static_cast<ptrdiff_t>(b + 1));
+    if (b > 0) --b;  // the larger block may now join the one before
+  }
 }
 
 }  // namespace
@@ -161,38 +198,23 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   }
 
   SegmentParser parser(data, first, &cache, params);
-  result->symbols.clear();
-  std::vector<size_t> splits;
-  size_t symbol = 0;
-  size_t byte = first;
-  for (size_t b = 0; b <= lazy_splits.size(); ++b) {
-    const size_t stop = b < lazy_splits.size() ? lazy_splits[b] : lazy.size();
-    const std::span<const Symbol> seed = std::span(lazy).subspan(symbol, stop - symbol);
-    BlockParse block = parser.Refine(byte, seed);
-    if (b > 0) splits.push_back(result->symbols.size());
-    result->symbols.insert(result->symbols.end(), block.symbols.begin(), block.symbols.end());
-    byte += ByteCount(seed);
-    symbol = stop;
+  if (!params.split_refined) {
+    RefineBlocks(lazy, lazy_splits, &parser, begin, window_start, result);
+    MergeNeighbours(result);
+    return;
   }
-  SetBlocks(splits, begin, result);
-  if (!params.second_split) return;
-
-  SegmentResult resplit;
-  resplit.symbols = result->symbols;
-  SetBlocks(splitter.Split(resplit.symbols), begin, &resplit);
-  if (BlocksBits(resplit) >= BlocksBits(*result)) return;
-  // The new blocks' own statistics may find a better parse still.
-  SegmentResult refined;
-  std::vector<size_t> refined_splits;
-  for (const Block& block : resplit.blocks) {
-    const std::span<const Symbol> seed =
-        std::span(resplit.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin);
-    BlockParse parsed = parser.Refine(block.byte_begin - window_start, seed);
-    if (!refined.symbols.empty()) refined_splits.push_back(refined.symbols.size());
-    refined.symbols.insert(refined.symbols.end(), parsed.symbols.begin(), parsed.symbols.end());
+  // The lazy parse's block ends, though right for it, trap the refined parse
+  // in small blocks' local optima: the whole segment is refined as one block
+  // first, then split, and each block refined again.
+  SegmentResult whole;
+  RefineBlocks(lazy, {}, &parser, begin, window_start, &whole);
+  const std::vector<size_t> splits = splitter.Split(whole.symbols);
+  if (splits.empty()) {
+    *result = std::move(whole);
+    return;
   }
-  SetBlocks(refined_splits, begin, &refined);
-  *result = std::move(refined);
+  RefineBlocks(whole.symbols, splits, &parser, begin, window_start, result);
+  MergeNeighbours(result);
 }
 
 }  // namespace repng::deflate

@@ -1,6 +1,6 @@
 // One segment of the input, parsed on its own: matches found once, a lazy
-// parse split into blocks, each block's parse refined round by round, and
-// the blocks split again where the refined parse pays for it.
+// parse to seed the statistics, the parse refined round by round, split
+// into blocks by exact size, and each block refined again on its own.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +16,8 @@ struct EffortParams {
   int nice_length;   // match length that ends the search
   int max_rounds;    // rounds of the shortest-path parse per block; 0: lazy only
   int patience;      // rounds without gain before a block stops
-  bool second_split; // split again on the refined parse
+  // Split on the whole segment's refined parse rather than on the lazy one.
+  bool split_refined;
   bool final_lengths;  // one last round priced on the real code lengths
 };
 

@@ -9,6 +9,8 @@
 #include "deflate/block_splitter.h"
 #include "deflate/cost_model.h"
 #include "deflate/huffman.h"
+#include "deflate/match_finder.h"
+#include "deflate/segment.h"
 
 namespace repng::deflate {
 namespace {
@@ -161,6 +163,59 @@ TEST(BlockSplitter, SplitsWhereTheDataChanges) {
   // One kind of data throughout stays one block.
   symbols.resize(4000);
   EXPECT_TRUE(splitter.Split(symbols).empty());
+}
+
+// Every cached match must be real: a wrong one is a corrupt stream. Data
+// with runs, near-repeats and long shared prefixes stresses the trees.
+TEST(MatchCache, EveryMatchIsRealAndLengthsIncrease) {
+  std::vector<uint8_t> data;
+  uint32_t state = 7;
+  for (int part = 0; part < 60; ++part) {
+    state = state * 1103515245u + 12345u;
+    const size_t start = data.size();
+    const size_t length = 50 + (state >> 16) % 700;
+    if (part % 3 == 0) {
+      data.insert(data.end(), length, static_cast<uint8_t>(state >> 24));
+    } else if (start > 1000) {
+      // A copy from earlier with a byte changed now and then.
+      const size_t from = (state >> 8) % (start - 800);
+      for (size_t i = 0; i < length; ++i) {
+        data.push_back(i % 97 == 96 ? static_cast<uint8_t>(i) : data[from + i]);
+      }
+    } else {
+      for (size_t i = 0; i < length; ++i) data.push_back(static_cast<uint8_t>("abcab"[i % 5] + (i >> 9)));
+    }
+  }
+  // Rows that each change a few bytes of the one before: long shared
+  // prefixes that part after 30 to 300 bytes.
+  for (int row = 0; row < 80; ++row) {
+    const size_t start = data.size();
+    for (size_t i = 0; i < 600; ++i) {
+      state = state * 1103515245u + 12345u;
+      data.push_back(row == 0 || (state >> 16) % 61 == 0 ? static_cast<uint8_t>(state >> 24) : data[start - 600 + i]);
+    }
+  }
+  const size_t begin = 3000;
+  for (int effort = 1; effort <= 7; ++effort) {
+    const EffortParams params = ParamsForEffort(effort);
+    MatchCache cache;
+    cache.Build(data.data(), begin, data.size(), MatchSearch{params.max_depth, params.nice_length});
+    size_t found = 0;
+    for (size_t pos = begin; pos < data.size(); ++pos) {
+      uint32_t previous = 0;
+      for (const Match& match : cache.At(pos - begin)) {
+        ASSERT_GT(match.length, previous);
+        ASSERT_LE(pos + match.length, data.size());
+        ASSERT_LE(match.distance, std::min<size_t>(pos, kWindowSize));
+        ASSERT_TRUE(std::equal(data.begin() + static_cast<ptrdiff_t>(pos), data.begin() + static_cast<ptrdiff_t>(pos + match.length),
+                               data.begin() + static_cast<ptrdiff_t>(pos - match.distance)))
+            << "effort " << effort << " at " << pos << ": " << match.length << " from " << match.distance;
+        previous = match.length;
+        ++found;
+      }
+    }
+    EXPECT_GT(found, data.size() / 20);
+  }
 }
 
 }  // namespace
