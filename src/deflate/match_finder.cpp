@@ -86,20 +86,17 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
   matches_.reserve((end - begin) * 2);
   BinaryTrees trees;
   const uint32_t stop = static_cast<uint32_t>(end);
-  uint32_t skip_until = static_cast<uint32_t>(begin);
   for (uint32_t cur = 0; cur < stop; ++cur) {
     const size_t pos = cur - begin;
     if (cur >= begin) offsets_[pos] = static_cast<uint32_t>(matches_.size());
     if (stop - cur < static_cast<uint32_t>(kMinMatch)) continue;
-    const bool record = cur >= skip_until;
+    const bool record = cur >= begin;
     const size_t first = matches_.size();
-    const uint32_t longest = trees.Insert(data, cur, stop, search, record, &matches_);
-    if (!record) continue;
+    trees.Insert(data, cur, stop, search, record, &matches_);
     if (matches_.size() - first > kMaxPerPosition) {
       matches_.erase(matches_.begin() + static_cast<ptrdiff_t>(first),
                      matches_.end() - static_cast<ptrdiff_t>(kMaxPerPosition));
     }
-    if (longest >= static_cast<uint32_t>(search.nice_length)) skip_until = cur + longest;
   }
   offsets_[end - begin] = static_cast<uint32_t>(matches_.size());
 }

@@ -15,7 +15,7 @@ struct Match {
 
 struct MatchSearch {
   int max_depth;    // tree nodes visited per position
-  int nice_length;  // a match this long ends the search and skips its bytes
+  int nice_length;  // a match this long ends the search
 };
 
 // For every position of data[begin, end), the matches that start there and

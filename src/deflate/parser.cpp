@@ -1,6 +1,7 @@
 #include "deflate/parser.h"
 
 #include <algorithm>
+#include <array>
 
 namespace repng::deflate {
 namespace {
@@ -39,6 +40,25 @@ void LazyParse(const ParseInput& input, std::vector<Symbol>* out) {
   }
 }
 
+namespace {
+
+// Longer matches are tried only at the longest length of each length
+// symbol (and at their own end): all lengths of a symbol cost the same, and
+// in long repeats the positions between are reached from the neighbours'
+// matches. On screenshots this halves the time for 1% in bytes.
+constexpr uint32_t kEveryLengthUpTo = 32;
+constexpr std::array<uint16_t, kMaxMatch + 1> kSlotTop = [] {
+  std::array<uint16_t, kMaxMatch + 1> tops{};
+  for (int length = kMinMatch; length <= kMaxMatch; ++length) {
+    int top = length;
+    while (top < kMaxMatch - 1 && LengthSlot(top + 1) == LengthSlot(length)) ++top;
+    tops[length] = static_cast<uint16_t>(top);
+  }
+  return tops;
+}();
+
+}  // namespace
+
 void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::vector<Symbol>* out) {
   const size_t n = input.last - input.first;
   cost_.assign(n + 1, UINT32_MAX);
@@ -58,12 +78,21 @@ void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::
     for (const Match& match : matches) {
       const uint32_t reach = std::min<uint32_t>(match.length, left);
       const uint32_t base = here + model.Distance(match.distance);
-      for (; length <= reach; ++length) {
+      for (; length <= reach && length <= kEveryLengthUpTo; ++length) {
         const uint32_t total = base + model.length[length];
         if (total < cost_[i + length]) {
           cost_[i + length] = total;
           step_[i + length] = Symbol{static_cast<uint16_t>(length), match.distance};
         }
+      }
+      while (length <= reach) {
+        const uint32_t top = std::min<uint32_t>(kSlotTop[length], reach);
+        const uint32_t total = base + model.length[top];
+        if (total < cost_[i + top]) {
+          cost_[i + top] = total;
+          step_[i + top] = Symbol{static_cast<uint16_t>(top), match.distance};
+        }
+        length = top + 1;
       }
       if (reach < match.length) break;
     }

@@ -12,14 +12,14 @@ namespace repng::deflate {
 namespace {
 
 constexpr EffortParams kEfforts[] = {
-    // depth, nice, rounds, patience, split refined, final lengths
-    {8, 32, 0, 0, false, false},       // 1
-    {24, 64, 1, 0, false, false},      // 2
-    {48, 128, 3, 0, false, true},      // 3
-    {96, 258, 6, 1, true, true},       // 4
-    {256, 258, 10, 1, true, true},     // 5
-    {1024, 258, 15, 2, true, true},    // 6
-    {4096, 258, 30, 3, true, true},    // 7
+    // depth, nice, rounds, patience, least gain, split refined, final lengths
+    {8, 32, 0, 0, 0, false, false},      // 1
+    {24, 64, 1, 0, 0, false, false},     // 2
+    {48, 128, 3, 0, 7, false, true},     // 3
+    {96, 258, 6, 1, 7, true, true},      // 4
+    {256, 258, 10, 1, 8, true, true},    // 5
+    {1024, 258, 15, 2, 10, true, true},  // 6
+    {4096, 258, 30, 3, 0, true, true},   // 7
 };
 
 size_t ByteCount(std::span<const Symbol> symbols) {
@@ -34,35 +34,41 @@ struct BlockParse {
   uint64_t bits = 0;
 };
 
+// What a block's parse starts from: the lazy parse, or one already refined.
+enum class Seed { kLazy, kRefined };
+
 class SegmentParser {
  public:
   SegmentParser(const uint8_t* data, size_t begin, const MatchCache* cache, const EffortParams& params)
       : data_(data), begin_(begin), cache_(cache), params_(params) {}
 
-  // Refines the parse of data[first, first + bytes) that starts as seed.
-  BlockParse Refine(size_t first, std::span<const Symbol> seed) {
+  // Refines the parse of data[first, first + bytes) that starts as seed,
+  // in at most max_rounds rounds.
+  BlockParse Refine(size_t first, std::span<const Symbol> seed, Seed kind, int max_rounds) {
     const size_t bytes = ByteCount(seed);
     BlockParse best{std::vector<Symbol>(seed.begin(), seed.end()), EstimateSymbolsBits(seed)};
     const ParseInput input{data_, cache_, begin_, first, first + bytes};
-    if (params_.max_rounds == 0) return best;
-    // Two starts: the seed's statistics, and the same with every byte
-    // counted as a literal, which does not overprice literals where the
-    // seed took poor matches (noisy data).
+    if (max_rounds == 0) return best;
     const Histogram seed_counts = CountSymbols(seed);
-    Histogram literal_start = seed_counts;
-    std::fill(literal_start.litlen.begin(), literal_start.litlen.begin() + 256, 0);
-    for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[data_[i]];
     Histogram last = seed_counts;
     uint64_t last_bits = 0;
     RunRound(input, seed_counts, bytes, &best, &last, &last_bits);
-    Histogram other;
-    uint64_t other_bits = 0;
-    RunRound(input, literal_start, bytes, &best, &other, &other_bits);
-    if (other_bits < last_bits) last = other;
+    if (kind == Seed::kLazy) {
+      // A second start: every byte counted as a literal, which does not
+      // overprice literals where the lazy parse took poor matches (noisy
+      // data).
+      Histogram literal_start = seed_counts;
+      std::fill(literal_start.litlen.begin(), literal_start.litlen.begin() + 256, 0);
+      for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[data_[i]];
+      Histogram other;
+      uint64_t other_bits = 0;
+      RunRound(input, literal_start, bytes, &best, &other, &other_bits);
+      if (other_bits < last_bits) last = other;
+    }
     Histogram stats = last;
     stats.Add(last);
     int misses = 0;
-    for (int round = 1; round < params_.max_rounds; ++round) {
+    for (int round = 1; round < max_rounds; ++round) {
       Histogram counts;
       uint64_t bits = 0;
       if (RunRound(input, stats, bytes, &best, &counts, &bits)) {
@@ -100,9 +106,11 @@ class SegmentParser {
     *counts = CountSymbols(candidate_);
     *bits = EstimateBlockBits(*counts, bytes);
     if (*bits >= best->bits) return false;
+    const int shift = params_.min_gain_shift;
+    const bool significant = shift == 0 || best->bits - *bits > (best->bits >> shift);
     best->symbols = candidate_;
     best->bits = *bits;
-    return true;
+    return significant;
   }
 
   const uint8_t* data_;
@@ -127,9 +135,11 @@ void SetBlocks(std::span<const size_t> splits, size_t first, SegmentResult* resu
   }
 }
 
+int BlockRounds(const EffortParams& params) { return (params.max_rounds + 1) / 2; }
+
 // Each block's parse refined on its own, seeded with the symbols it has.
 void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> splits, SegmentParser* parser,
-                  size_t begin, size_t window_start, SegmentResult* result) {
+                  Seed kind, int max_rounds, size_t begin, size_t window_start, SegmentResult* result) {
   std::vector<size_t> new_splits;
   std::vector<Symbol> refined;
   size_t symbol = 0;
@@ -137,7 +147,7 @@ void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> split
   for (size_t b = 0; b <= splits.size(); ++b) {
     const size_t stop = b < splits.size() ? splits[b] : symbols.size();
     const std::span<const Symbol> seed = symbols.subspan(symbol, stop - symbol);
-    BlockParse block = parser->Refine(byte, seed);
+    BlockParse block = parser->Refine(byte, seed, kind, max_rounds);
     if (b > 0) new_splits.push_back(refined.size());
     refined.insert(refined.end(), block.symbols.begin(), block.symbols.end());
     byte += ByteCount(seed);
@@ -199,7 +209,7 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
 
   SegmentParser parser(data, first, &cache, params);
   if (!params.split_refined) {
-    RefineBlocks(lazy, lazy_splits, &parser, begin, window_start, result);
+    RefineBlocks(lazy, lazy_splits, &parser, Seed::kLazy, params.max_rounds, begin, window_start, result);
     MergeNeighbours(result);
     return;
   }
@@ -207,13 +217,14 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   // in small blocks' local optima: the whole segment is refined as one block
   // first, then split, and each block refined again.
   SegmentResult whole;
-  RefineBlocks(lazy, {}, &parser, begin, window_start, &whole);
+  RefineBlocks(lazy, {}, &parser, Seed::kLazy, params.max_rounds, begin, window_start, &whole);
   const std::vector<size_t> splits = splitter.Split(whole.symbols);
   if (splits.empty()) {
     *result = std::move(whole);
     return;
   }
-  RefineBlocks(whole.symbols, splits, &parser, begin, window_start, result);
+  // From a refined start, fewer rounds reach the blocks' own optimum.
+  RefineBlocks(whole.symbols, splits, &parser, Seed::kRefined, BlockRounds(params), begin, window_start, result);
   MergeNeighbours(result);
 }
 

@@ -16,6 +16,10 @@ struct EffortParams {
   int nice_length;   // match length that ends the search
   int max_rounds;    // rounds of the shortest-path parse per block; 0: lazy only
   int patience;      // rounds without gain before a block stops
+  // A round that saves less than the block's bits >> min_gain_shift counts
+  // as no gain (0: any saving counts). Late rounds on large blocks save a
+  // few bytes each at the full price of a round.
+  int min_gain_shift;
   // Split on the whole segment's refined parse rather than on the lazy one.
   bool split_refined;
   bool final_lengths;  // one last round priced on the real code lengths

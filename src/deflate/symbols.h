@@ -71,7 +71,7 @@ inline constexpr std::array<uint8_t, 512> kDistSlot = [] {
 
 }  // namespace detail
 
-inline int LengthSlot(uint32_t length) { return detail::kLengthSlot[length]; }
+constexpr int LengthSlot(uint32_t length) { return detail::kLengthSlot[length]; }
 inline int LengthSymbol(uint32_t length) { return 257 + LengthSlot(length); }
 inline int DistSlot(uint32_t distance) {
   const uint32_t d = distance - 1;
