@@ -150,7 +150,59 @@ void PlanHeader(HeaderSearch search, DynamicCode* code) {
   code->header_bits = best_bits;
 }
 
+// Evens out counts along stretches of near-equal values (each within
+// percent of the stretch's first, zero staying zero) so that the code
+// lengths form runs the header sends cheaply. Runs that are already long
+// are left alone.
+void SmoothCounts(uint32_t* counts, int n, uint32_t percent) {
+  int end = n;
+  while (end > 0 && counts[end - 1] == 0) --end;
+  std::array<bool, kLitLenSymbols> keep{};
+  for (int i = 0; i < end;) {
+    int j = i;
+    while (j < end && counts[j] == counts[i]) ++j;
+    if (j - i >= (counts[i] == 0 ? 5 : 7)) std::fill(keep.begin() + i, keep.begin() + j, true);
+    i = j;
+  }
+  int start = 0;
+  uint64_t sum = 0;
+  for (int i = 0; i <= end; ++i) {
+    const uint64_t first = counts[start];
+    const uint64_t value = i < end ? counts[i] : 0;
+    const uint64_t slack = std::max<uint64_t>(first * percent / 100, 1);
+    const bool joins = i < end && !keep[i] && !keep[start] && (value == 0) == (first == 0) &&
+                       value + slack >= first && value <= first + slack;
+    if (joins && i > start) {
+      sum += value;
+      continue;
+    }
+    if (i - start >= 4 && !keep[start]) {
+      const auto average = static_cast<uint32_t>(std::max<uint64_t>((sum + (i - start) / 2) / (i - start), first == 0 ? 0 : 1));
+      std::fill(counts + start, counts + i, average);
+    }
+    start = i;
+    sum = value;
+  }
+}
+
 }  // namespace
+
+void BuildSmallestDynamicCode(const Histogram& counts, DynamicCode* code) {
+  BuildDynamicCode(counts, HeaderSearch::kThorough, code);
+  uint64_t best = DynamicBlockBits(counts, *code);
+  for (const uint32_t percent : {10u, 30u, 60u}) {
+    Histogram smoothed = counts;
+    SmoothCounts(smoothed.litlen.data(), kLitLenSymbols, percent);
+    SmoothCounts(smoothed.dist.data(), kDistSymbols, percent);
+    DynamicCode candidate;
+    BuildDynamicCode(smoothed, HeaderSearch::kThorough, &candidate);
+    const uint64_t bits = DynamicBlockBits(counts, candidate);
+    if (bits < best) {
+      best = bits;
+      *code = candidate;
+    }
+  }
+}
 
 void Histogram::Add(const Histogram& other) {
   for (int s = 0; s < kLitLenSymbols; ++s) litlen[s] += other.litlen[s];

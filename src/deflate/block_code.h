@@ -58,6 +58,11 @@ enum class HeaderSearch { kQuick, kThorough };
 // The code for counts (end of block counted once); max_length caps the codes.
 void BuildDynamicCode(const Histogram& counts, HeaderSearch search, DynamicCode* code, int max_length = kMaxCodeLength);
 
+// The smallest of the thorough code for counts and the codes for smoothed
+// counts (whose lengths run longer, so the header shrinks), sized on the
+// real counts.
+void BuildSmallestDynamicCode(const Histogram& counts, DynamicCode* code);
+
 // Bits of the symbols and the end of block under code lengths, extra bits
 // included.
 uint64_t SymbolBits(const Histogram& counts, const uint8_t* litlen_lengths, const uint8_t* dist_lengths);

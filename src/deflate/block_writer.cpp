@@ -66,7 +66,7 @@ void WriteStored(std::span<const uint8_t> bytes, bool final, BitWriter* writer) 
 void WriteBlock(std::span<const Symbol> symbols, std::span<const uint8_t> bytes, bool final, BitWriter* writer) {
   const Histogram counts = CountSymbols(symbols);
   DynamicCode code;
-  BuildDynamicCode(counts, HeaderSearch::kThorough, &code);
+  BuildSmallestDynamicCode(counts, &code);
   const uint64_t dynamic_bits = DynamicBlockBits(counts, code);
   const uint64_t fixed_bits = FixedBlockBits(counts);
   const uint64_t stored_bits = StoredBlockBits(bytes.size(), writer->BitPosition());

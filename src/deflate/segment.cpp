@@ -17,9 +17,9 @@ constexpr EffortParams kEfforts[] = {
     {24, 64, 1, 0, 0, false, false},     // 2
     {48, 128, 3, 0, 7, false, true},     // 3
     {96, 258, 6, 1, 7, true, true},      // 4
-    {256, 258, 10, 1, 8, true, true},    // 5
-    {1024, 258, 15, 2, 10, true, true},  // 6
-    {4096, 258, 30, 3, 0, true, true},   // 7
+    {1024, 258, 10, 1, 8, true, true},   // 5
+    {4096, 258, 15, 2, 10, true, true},  // 6
+    {8192, 258, 30, 3, 0, true, true},   // 7
 };
 
 size_t ByteCount(std::span<const Symbol> symbols) {
