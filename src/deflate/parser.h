@@ -34,7 +34,9 @@ class OptimalParser {
 
  private:
   std::vector<uint32_t> cost_;
-  std::vector<Symbol> step_;  // how each position is best reached
+  // How each position is best reached: the literal or the length, and the
+  // distance << 16.
+  std::vector<uint32_t> step_;
 };
 
 }  // namespace repng::deflate
