@@ -89,7 +89,7 @@ class SegmentParser {
       parser_.Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()), &candidate_);
       const uint64_t bits = EstimateSymbolsBits(candidate_);
       if (bits < best.bits) {
-        best.symbols = candidate_;
+        best.symbols.swap(candidate_);
         best.bits = bits;
       }
     }
@@ -108,7 +108,7 @@ class SegmentParser {
     if (*bits >= best->bits) return false;
     const int shift = params_.min_gain_shift;
     const bool significant = shift == 0 || best->bits - *bits > (best->bits >> shift);
-    best->symbols = candidate_;
+    best->symbols.swap(candidate_);  // candidate_ is refilled next round
     best->bits = *bits;
     return significant;
   }
