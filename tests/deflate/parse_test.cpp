@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "deflate/cost_model.h"
+#include "deflate/match_finder.h"
+#include "deflate/parser.h"
+#include "deflate/segment.h"
+
+namespace repng::deflate {
+namespace {
+
+// Rows of a picture-like stream: repeats a row back, runs, and noise.
+std::vector<uint8_t> MixedData(size_t rows) {
+  std::vector<uint8_t> data;
+  uint32_t state = 99;
+  for (size_t row = 0; row < rows; ++row) {
+    for (size_t x = 0; x < 300; ++x) {
+      state = state * 1103515245u + 12345u;
+      const uint32_t pick = (state >> 16) % 16;
+      if (row > 0 && pick < 11) {
+        data.push_back(data[data.size() - 300]);
+      } else if (pick < 14 && !data.empty()) {
+        data.push_back(data.back());
+      } else {
+        data.push_back(static_cast<uint8_t>(state >> 24));
+      }
+    }
+  }
+  return data;
+}
+
+// Replays symbols over data from pos; fails on any symbol that does not
+// reproduce the bytes. Returns the position reached.
+size_t Replay(const std::vector<uint8_t>& data, size_t pos, std::span<const Symbol> symbols) {
+  for (const Symbol symbol : symbols) {
+    if (symbol.IsLiteral()) {
+      EXPECT_EQ(symbol.value, data[pos]) << "literal at " << pos;
+      ++pos;
+      continue;
+    }
+    EXPECT_GE(symbol.value, kMinMatch);
+    EXPECT_LE(symbol.value, kMaxMatch);
+    EXPECT_LE(symbol.distance, std::min<size_t>(pos, kWindowSize));
+    EXPECT_LE(pos + symbol.value, data.size());
+    if (::testing::Test::HasFailure()) return pos;
+    EXPECT_EQ(std::memcmp(&data[pos], &data[pos - symbol.distance], symbol.value), 0) << "match at " << pos;
+    pos += symbol.value;
+  }
+  return pos;
+}
+
+uint64_t PathCost(std::span<const Symbol> symbols, const CostModel& model) {
+  uint64_t cost = 0;
+  for (const Symbol symbol : symbols) {
+    cost += symbol.IsLiteral() ? model.literal[symbol.value] : model.length[symbol.value] + model.Distance(symbol.distance);
+  }
+  return cost;
+}
+
+TEST(OptimalParser, NeverCostsMoreThanTheLazyParse) {
+  const std::vector<uint8_t> data = MixedData(60);
+  MatchCache cache;
+  cache.Build(data.data(), 0, data.size(), MatchSearch{256, 258});
+  const ParseInput whole{data.data(), &cache, 0, 0, data.size()};
+  std::vector<Symbol> lazy;
+  LazyParse(whole, &lazy);
+  EXPECT_EQ(Replay(data, 0, lazy), data.size());
+  // Under the lazy parse's own statistics and under a flat model, and on a
+  // stretch that starts and ends mid-data (matches cut at its end).
+  const CostModel models[] = {CostModel::FromCounts(CountSymbols(lazy)), CostModel::FromCounts(Histogram{})};
+  for (const CostModel& model : models) {
+    for (const ParseInput& input : {whole, ParseInput{data.data(), &cache, 0, 1234, 9876}}) {
+      std::vector<Symbol> lazy_part, optimal;
+      LazyParse(input, &lazy_part);
+      OptimalParser parser;
+      parser.Parse(input, model, &optimal);
+      EXPECT_EQ(Replay(data, input.first, optimal), input.last);
+      EXPECT_LE(PathCost(optimal, model), PathCost(lazy_part, model));
+    }
+  }
+}
+
+TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbols) {
+  const std::vector<uint8_t> data = MixedData(150);
+  // A segment that starts after 40,000 bytes: matches may reach back 32 KiB
+  // before it, never further.
+  const size_t begin = 40000, end = data.size() - 77;
+  for (int effort = 1; effort <= 7; effort += 2) {
+    SegmentResult result;
+    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), &result);
+    ASSERT_FALSE(result.blocks.empty());
+    size_t pos = begin, symbol = 0;
+    for (const Block& block : result.blocks) {
+      EXPECT_EQ(block.byte_begin, pos);
+      EXPECT_EQ(block.symbol_begin, symbol);
+      EXPECT_LT(block.byte_begin, block.byte_end);
+      pos = Replay(data, pos, std::span(result.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin));
+      EXPECT_EQ(pos, block.byte_end) << "effort " << effort;
+      symbol = block.symbol_end;
+    }
+    EXPECT_EQ(pos, end);
+    EXPECT_EQ(symbol, result.symbols.size());
+  }
+}
+
+}  // namespace
+}  // namespace repng::deflate
