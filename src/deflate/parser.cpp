@@ -39,6 +39,22 @@ void LazyParse(const ParseInput& input, std::vector<Symbol>* out) {
   }
 }
 
+namespace {
+
+// Whether position i (from input.first) is one of a repeat's positions
+// whose only match is the longest possible at the nearest distance, and
+// the position 258 on is too: a long run or copied stretch, where trying
+// every length at every position costs 258 steps a byte for nothing.
+bool InsideLongRepeat(const ParseInput& input, size_t i, std::span<const Match> matches) {
+  if (matches.size() != 1 || matches[0].length != kMaxMatch) return false;
+  const size_t ahead = input.first + i + kMaxMatch;
+  if (ahead + kMaxMatch > input.last) return false;
+  const std::span<const Match> later = input.cache->At(ahead - input.cache_begin);
+  return later.size() == 1 && later[0].length == kMaxMatch && later[0].distance == matches[0].distance;
+}
+
+}  // namespace
+
 void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::vector<Symbol>* out) {
   const size_t n = input.last - input.first;
   cost_.assign(n + 1, UINT32_MAX);
@@ -54,6 +70,16 @@ void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::
     }
     const std::span<const Match> matches = input.cache->At(input.first + i - input.cache_begin);
     const uint32_t left = static_cast<uint32_t>(n - i);
+    if (InsideLongRepeat(input, i, matches)) {
+      // Only the full-length match: the shorter ones matter where the
+      // repeat ends, more than 258 bytes on, where every length is tried.
+      const uint32_t total = here + model.Distance(matches[0].distance) + model.length[kMaxMatch];
+      if (total < cost_[i + kMaxMatch]) {
+        cost_[i + kMaxMatch] = total;
+        step_[i + kMaxMatch] = kMaxMatch | static_cast<uint32_t>(matches[0].distance) << 16;
+      }
+      continue;
+    }
     uint32_t length = kMinMatch;
     for (const Match& match : matches) {
       const uint32_t reach = std::min<uint32_t>(match.length, left);
