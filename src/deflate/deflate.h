@@ -41,7 +41,8 @@ inline constexpr int kDefaultEffort = 5;
 inline constexpr size_t kMaxInputSize = size_t{1} << 30;
 inline constexpr size_t kDefaultSegmentSize = size_t{1} << 20;
 inline constexpr size_t kMinSegmentSize = 1024;
-inline constexpr size_t kMaxSegmentSize = size_t{16} << 20;
+// Path costs of a segment stay within 32 bits below this size.
+inline constexpr size_t kMaxSegmentSize = size_t{4} << 20;
 
 // Runs task(0) .. task(count - 1), in any order and on any threads, and
 // returns when all have finished. The tasks never throw.

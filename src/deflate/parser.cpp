@@ -1,6 +1,7 @@
 #include "deflate/parser.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace repng::deflate {
 namespace {
@@ -57,6 +58,9 @@ bool InsideLongRepeat(const ParseInput& input, size_t i, std::span<const Match> 
 
 void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::vector<Symbol>* out) {
   const size_t n = input.last - input.first;
+  // A byte costs at most a literal of -log2(1 / (n + 1)) bits, so a path to
+  // the end stays below 2^32 for the largest segment.
+  assert(n <= (size_t{4} << 20));
   cost_.assign(n + 1, UINT32_MAX);
   step_.resize(n + 1);
   cost_[0] = 0;
