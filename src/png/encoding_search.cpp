@@ -99,13 +99,20 @@ double CompressedFraction(const PngRaster& raster) {
 
 namespace {
 
+// The memory a trial holds while it compresses `filtered` bytes: the bytes,
+// the room for their stream and its compressor.
+size_t TrialBytes(size_t filtered, int level) { return 2 * filtered + CompressorBytes(level); }
+
 // Screens `trials` into `finalists`, each on its worker's compressor.
 // `reductions` are the sampled rows when `sample` is not the whole picture;
 // sizes are then estimates for the whole.
 void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sample,
-            const std::vector<Trial>& trials, size_t first_index, int level, Finalists* finalists) {
-  std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
-  RunTrials(trials.size() - first_index, [&](size_t offset, unsigned worker) {
+            const std::vector<Trial>& trials, size_t first_index, int level, Finalists* finalists,
+            Workers& workers) {
+  std::vector<std::optional<ZlibCompressor>> compressors(workers.Count());
+  // The first reduction is the widest.
+  const unsigned most = TrialsAtOnce(TrialBytes(FilteredSizeOf(reductions.front().raster), level));
+  workers.Run(trials.size() - first_index, [&](size_t offset, unsigned worker) {
     if (!compressors[worker]) compressors[worker].emplace(level);
     const size_t index = first_index + offset;
     const Trial& trial = trials[index];
@@ -120,21 +127,21 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
     const size_t stream_size = compressors[worker]->StreamSize(filtered.data(), filtered.size(), max_stream);
     if (stream_size == 0) return;  // larger than every kept trial
     finalists->Offer(Screened{ScaleToWhole(stream_size, sample) + layout, index, std::move(filtered), stream_size});
-  });
+  }, most);
 }
 
 // Two rounds: the ranking strategies on every reduction, then the others on
 // the best reductions only, so that reductions times strategies does not
 // multiply the time.
 std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions, const RowSample& sample,
-                                const SearchBudget& budget, std::vector<Trial>* trials) {
+                                const SearchBudget& budget, std::vector<Trial>* trials, Workers& workers) {
   for (size_t r = 0; r < reductions.size(); ++r) {
     for (const FilterStrategy strategy : budget.first_strategies) trials->push_back({r, strategy});
   }
   if (trials->empty()) throw EncoderFault("no trials");
   const size_t kept = std::max<size_t>(budget.reductions_kept, 1);
   Finalists ranking(std::max<size_t>(budget.finalists, kept * budget.first_strategies.size()));
-  Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking);
+  Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking, workers);
   std::vector<Screened> ranked = ranking.Take();
 
   std::vector<size_t> best_reductions;
@@ -152,7 +159,7 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
 
   Finalists finalists(std::max<size_t>(budget.finalists, 1));
   for (Screened& s : ranked) finalists.Offer(std::move(s));
-  Screen(reductions, sample, *trials, second_round, budget.screening_level, &finalists);
+  Screen(reductions, sample, *trials, second_round, budget.screening_level, &finalists, workers);
   return finalists.Take();
 }
 
@@ -177,11 +184,12 @@ struct ZopfliProbe {
 // Whether zopfli gains enough over the strong level on the probe to be worth
 // its time on the whole: on gradients its match finder takes minutes on a
 // large picture and gains nothing.
-bool ZopfliPaysOn(const ZopfliProbe& probe, size_t whole_size, const SearchBudget& budget) {
+bool ZopfliPaysOn(const ZopfliProbe& probe, size_t whole_size, const SearchBudget& budget, Workers& workers) {
   // The rounds the whole would get, in the sample's own pieces.
   ZopfliSettings rounds = ZopfliSettingsFor(budget, whole_size);
   rounds.pieces = ZopfliSettingsFor(budget, probe.sample.size()).pieces;
-  const std::vector<uint8_t> zopfli = ZopfliCompressZlib(probe.sample.data(), probe.sample.size(), rounds);
+  const std::vector<uint8_t> zopfli =
+      ZopfliCompressZlib(probe.sample.data(), probe.sample.size(), rounds, workers);
   return static_cast<double>(zopfli.size()) <
          static_cast<double>(probe.strong_size) * (1.0 - settings::kZopfliProbeGain);
 }
@@ -208,24 +216,27 @@ std::vector<size_t> FirstWithSameData(const std::vector<Screened>& finalists, co
 // result's slot of the first finalist that has it; the other slots stay empty.
 std::vector<std::vector<uint8_t>> CompressDistinct(
     const std::vector<size_t>& order, const std::vector<size_t>& first,
-    const std::function<std::vector<uint8_t>(size_t finalist, unsigned worker)>& compress) {
+    const std::function<std::vector<uint8_t>(size_t finalist, unsigned worker)>& compress, Workers& workers,
+    unsigned most) {
   std::vector<size_t> runs;
   for (size_t i = 0; i < order.size(); ++i) {
     if (first[i] == i) runs.push_back(i);
   }
   std::vector<std::vector<uint8_t>> streams(order.size());
-  RunTrials(runs.size(), [&](size_t index, unsigned worker) {
+  workers.Run(runs.size(), [&](size_t index, unsigned worker) {
     streams[runs[index]] = compress(order[runs[index]], worker);
-  });
+  }, most);
   return streams;
 }
 
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
-                             const SearchBudget& budget, const ZopfliProbe& probe) {
+                             const SearchBudget& budget, const ZopfliProbe& probe, Workers& workers) {
   std::vector<size_t> all(finalists.size());
   std::iota(all.begin(), all.end(), size_t{0});
   const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
-  std::vector<std::optional<ZlibCompressor>> compressors(WorkerCount());
+  size_t largest = 0;
+  for (const Screened& finalist : finalists) largest = std::max(largest, finalist.filtered.size());
+  std::vector<std::optional<ZlibCompressor>> compressors(workers.Count());
   std::vector<std::vector<uint8_t>> strong =
       CompressDistinct(all, strong_first, [&](size_t finalist, unsigned worker) {
         if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
@@ -235,8 +246,9 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
           throw EncoderFault("deflate refused an unbounded stream");
         }
         return stream;
-      });
-  compressors.clear();
+      },
+      workers, TrialsAtOnce(TrialBytes(largest, budget.final_level)));
+  compressors.clear();  // zopfli's caches take their place at the peak
   // A finalist's stream lives in the slot of the first with its data.
   const auto strong_of = [&](size_t finalist) -> std::vector<uint8_t>& { return strong[strong_first[finalist]]; };
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
@@ -252,40 +264,40 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
     return Compressed{std::move(strong_of(first)), first, "deflate-" + std::to_string(budget.final_level)};
   };
   if (!budget.zopfli_best) return strongest();
-  // Beyond tiny pictures zopfli's caches are the peak of the encoding; a
-  // compressor made again later costs little beside zopfli's time.
-  if (finalists[first].filtered.size() > settings::kTiny) ReleaseKeptCompressors();
-  if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget)) return strongest();
+  if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget, workers)) {
+    return strongest();
+  }
 
   const std::vector<uint8_t>& data = finalists[first].filtered;
-  std::vector<uint8_t> zopfli = ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()));
+  std::vector<uint8_t> zopfli =
+      ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()), workers);
   if (file_size(first, zopfli) < strong_size) return {std::move(zopfli), first, "zopfli"};
   return strongest();
 }
 
 // Finalists screened on sampled rows get their whole picture filtered.
 void FilterWholeFinalists(const std::vector<ReducedCandidate>& reductions, const std::vector<Trial>& trials,
-                          std::vector<Screened>* finalists) {
-  RunTrials(finalists->size(), [&](size_t index, unsigned) {
+                          std::vector<Screened>* finalists, Workers& workers) {
+  workers.Run(finalists->size(), [&](size_t index, unsigned) {
     Screened& finalist = (*finalists)[index];
     const Trial& trial = trials[finalist.trial];
     finalist.filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy);
   });
 }
 
-Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget) {
+Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget, Workers& workers) {
   const RowSample sample = ChooseRowSample(reductions.front().raster, budget.screening_sample);
   std::vector<Trial> trials;
   std::vector<Screened> finalists;
   ZopfliProbe probe;
   if (sample.IsWhole()) {
-    finalists = ScreenAll(reductions, sample, budget, &trials);
+    finalists = ScreenAll(reductions, sample, budget, &trials, workers);
   } else {
     std::vector<ReducedCandidate> sampled;
     for (const ReducedCandidate& reduction : reductions) {
       sampled.push_back({reduction.name, TakeSampledRows(reduction.raster, sample)});
     }
-    finalists = ScreenAll(sampled, sample, budget, &trials);
+    finalists = ScreenAll(sampled, sample, budget, &trials, workers);
     if (budget.zopfli_probe && !finalists.empty()) {
       // The sample is screened at the final level wherever it is probed.
       Screened& best = finalists.front();
@@ -293,7 +305,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
                                                                         : ZlibSizeAt(budget.final_level, best.filtered);
       probe.sample = std::move(best.filtered);  // the whole picture's rows replace it next
     }
-    FilterWholeFinalists(reductions, trials, &finalists);
+    FilterWholeFinalists(reductions, trials, &finalists, workers);
   }
   if (finalists.empty()) throw EncoderFault("no finalist");
   // From here only the finalists' filtered rows are read: the unfiltered
@@ -304,7 +316,7 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   for (const Screened& finalist : finalists) {
     layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));
   }
-  Compressed winner = CompressFinalists(finalists, layouts, budget, probe);
+  Compressed winner = CompressFinalists(finalists, layouts, budget, probe, workers);
 
   const Trial& trial = trials[finalists[winner.finalist].trial];
   ReducedCandidate& reduction = reductions[trial.reduction];
@@ -345,19 +357,22 @@ SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions) {
   return ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
 }
 
-Encoding FindSmallestEncoding(StraightImage image) {
+Encoding FindSmallestEncoding(StraightImage image, unsigned workers) {
   std::vector<ReducedCandidate> reductions = BuildReductions(image);
   image = StraightImage();  // the search reads only the reductions
   const SearchBudget budget = ChooseBudgetFor(reductions);
-  return Search(std::move(reductions), budget);
+  Workers pool(workers);
+  return Search(std::move(reductions), budget, pool);
 }
 
 Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget) {
-  return Search(BuildReductions(image), budget);
+  Workers workers;
+  return Search(BuildReductions(image), budget, workers);
 }
 
 Encoding FindSmallestEncodingWithin(std::vector<ReducedCandidate> reductions, const SearchBudget& budget) {
-  return Search(std::move(reductions), budget);
+  Workers workers;
+  return Search(std::move(reductions), budget, workers);
 }
 
 }  // namespace repng::png

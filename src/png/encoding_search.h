@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "png/filter_strategies.h"
+#include "png/parallel_trials.h"
 #include "png/png_raster.h"
 #include "png/reductions.h"
 #include "png/search_budget.h"
@@ -38,11 +39,12 @@ double CompressedFraction(const PngRaster& raster);
 SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions);
 
 // Takes the picture so that its pixels are gone before the search, which
-// needs only the reductions. Throws std::bad_alloc when memory runs out,
-// EncoderFault on any other failure.
-Encoding FindSmallestEncoding(StraightImage image);
+// needs only the reductions. The search runs on up to `workers` threads of
+// its own, which give the same bytes whatever their number. Throws
+// std::bad_alloc when memory runs out, EncoderFault on any other failure.
+Encoding FindSmallestEncoding(StraightImage image, unsigned workers = CoreCount());
 
-// The search with a given budget, for tools and tests.
+// The search with a given budget, on every core, for tools and tests.
 Encoding FindSmallestEncodingWithin(const StraightImage& image, const SearchBudget& budget);
 // The same on reductions already built.
 Encoding FindSmallestEncodingWithin(std::vector<ReducedCandidate> reductions, const SearchBudget& budget);

@@ -2,108 +2,32 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <cstdint>
 #include <exception>
-#include <mutex>
-#include <thread>
-#include <vector>
+
+#include "png/search_settings.h"
 
 namespace repng::png {
-namespace {
 
-// The second worker, kept for the life of the process: starting a thread
-// costs more than all the trials of a small picture. One job at a time; a
-// caller that finds it busy (a nested call, or another thread's) does its
-// trials alone.
-class Helper {
- public:
-  Helper() = default;
-  Helper(const Helper&) = delete;
-  Helper& operator=(const Helper&) = delete;
-  ~Helper() {
-    {
-      const std::lock_guard<std::mutex> hold(lock_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
-  }
+unsigned CoreCount() { return std::max(std::thread::hardware_concurrency(), 1u); }
 
-  // Hands `job` (which must not throw) to the helper; returns the ticket to
-  // wait for, or 0 when the helper is busy or cannot be started.
-  uint64_t Start(const std::function<void()>* job) {
-    uint64_t ticket = 0;
-    {
-      const std::lock_guard<std::mutex> hold(lock_);
-      if (stopping_ || started_ != finished_) return 0;
-      if (!thread_.joinable()) {
-        try {
-          thread_ = std::thread([this] { Loop(); });
-        } catch (...) {
-          return 0;  // no thread to spare: perhaps next time
-        }
-      }
-      job_ = job;
-      ticket = ++started_;
-    }
-    wake_.notify_all();
-    return ticket;
-  }
-
-  void Wait(uint64_t ticket) {
-    std::unique_lock<std::mutex> hold(lock_);
-    done_.wait(hold, [&] { return finished_ >= ticket; });
-  }
-
- private:
-  void Loop() {
-    std::unique_lock<std::mutex> hold(lock_);
-    for (;;) {
-      wake_.wait(hold, [&] { return stopping_ || started_ != finished_; });
-      if (started_ == finished_) return;
-      const std::function<void()>* job = job_;
-      hold.unlock();
-      (*job)();
-      hold.lock();
-      job_ = nullptr;
-      ++finished_;
-      done_.notify_all();
-    }
-  }
-
-  std::mutex lock_;
-  std::condition_variable wake_;
-  std::condition_variable done_;
-  const std::function<void()>* job_ = nullptr;
-  uint64_t started_ = 0;
-  uint64_t finished_ = 0;
-  bool stopping_ = false;
-  std::thread thread_;  // last: started after, and joined before, the rest is gone
-};
-
-Helper& TheHelper() {
-  static Helper helper;
-  return helper;
+unsigned TrialsAtOnce(size_t bytes) {
+  const size_t fit = settings::kParallelTrialMemory / std::max<size_t>(bytes, 1);
+  return static_cast<unsigned>(std::clamp<size_t>(fit, 2, std::numeric_limits<unsigned>::max()));
 }
 
-}  // namespace
+// One call's indices and its first failure, shared by the workers on it.
+struct Workers::Job {
+  Job(const Trial& t, size_t n) : trial(t), count(n) {}
 
-unsigned WorkerCount() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return std::clamp(cores, 1u, kMaxWorkers);
-}
-
-void RunTrials(size_t count, const std::function<void(size_t index, unsigned worker)>& trial) {
-  static_assert(kMaxWorkers == 2, "one helper thread besides the caller");
+  const Trial& trial;
+  size_t count;
   std::atomic<size_t> next{0};
   std::atomic<bool> failed{false};
-  std::exception_ptr first_failure;
   std::mutex failure_lock;
+  std::exception_ptr first_failure;
 
-  auto work = [&](unsigned worker) {
-    for (;;) {
-      if (failed.load()) return;
+  void Work(unsigned worker) {
+    while (!failed.load()) {
       const size_t index = next.fetch_add(1);
       if (index >= count) return;
       try {
@@ -112,17 +36,71 @@ void RunTrials(size_t count, const std::function<void(size_t index, unsigned wor
         const std::lock_guard<std::mutex> hold(failure_lock);
         if (!first_failure) first_failure = std::current_exception();
         failed.store(true);
-        return;
       }
     }
-  };
+  }
+};
 
-  uint64_t ticket = 0;
-  const std::function<void()> helper_work = [&work] { work(1); };
-  if (count > 1 && WorkerCount() > 1) ticket = TheHelper().Start(&helper_work);
-  work(0);
-  if (ticket != 0) TheHelper().Wait(ticket);
-  if (first_failure) std::rethrow_exception(first_failure);
+Workers::Workers(unsigned count) : count_(std::max(count, 1u)) {}
+
+Workers::~Workers() {
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& helper : helpers_) helper.join();
+}
+
+void Workers::StartHelpers(unsigned wanted) {
+  while (helpers_.size() < wanted) {
+    const unsigned worker = static_cast<unsigned>(helpers_.size()) + 1;
+    try {
+      helpers_.emplace_back([this, worker, seen = generation_] { Serve(worker, seen); });
+    } catch (...) {
+      return;  // no thread to spare: the others do the work
+    }
+  }
+}
+
+void Workers::Serve(unsigned worker, uint64_t seen) {
+  std::unique_lock<std::mutex> hold(lock_);
+  for (;;) {
+    wake_.wait(hold, [&] { return stopping_ || generation_ != seen; });
+    if (stopping_) return;
+    seen = generation_;
+    if (worker > active_) continue;
+    Job* job = job_;
+    hold.unlock();
+    job->Work(worker);
+    hold.lock();
+    if (--busy_ == 0) done_.notify_all();
+  }
+}
+
+void Workers::Run(size_t count, const Trial& trial, unsigned most) {
+  Job job(trial, count);
+  const size_t wanted = std::min({count, size_t{count_}, size_t{std::max(most, 1u)}});
+  bool shared = false;
+  if (wanted > 1) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (!running_) {
+      StartHelpers(static_cast<unsigned>(wanted - 1));
+      running_ = shared = true;
+      job_ = &job;
+      active_ = busy_ = std::min(static_cast<unsigned>(wanted - 1), static_cast<unsigned>(helpers_.size()));
+      ++generation_;
+    }
+  }
+  if (shared) wake_.notify_all();
+  job.Work(0);
+  if (shared) {
+    std::unique_lock<std::mutex> hold(lock_);
+    done_.wait(hold, [&] { return busy_ == 0; });
+    job_ = nullptr;
+    running_ = false;
+  }
+  if (job.first_failure) std::rethrow_exception(job.first_failure);
 }
 
 }  // namespace repng::png

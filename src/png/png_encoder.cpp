@@ -10,6 +10,7 @@
 #include "png/chunk_writer.h"
 #include "png/encoding_search.h"
 #include "png/output_verification.h"
+#include "png/parallel_trials.h"
 
 namespace repng::png {
 namespace {
@@ -34,7 +35,7 @@ bool ReadStraightImage(const uint8_t* top_row, uint32_t width, uint32_t height, 
   return true;
 }
 
-bool Encode(const uint8_t* top_row, uint32_t width, uint32_t height, size_t stride,
+bool Encode(unsigned workers, const uint8_t* top_row, uint32_t width, uint32_t height, size_t stride,
             std::vector<uint8_t>* out) {
   if (top_row == nullptr || !codecs::DimensionsAllowed(width, height)) return false;
   // Both fit: width * height <= kMaxPixels, so width * 4 is far below 2^32.
@@ -42,7 +43,7 @@ bool Encode(const uint8_t* top_row, uint32_t width, uint32_t height, size_t stri
 
   StraightImage image;
   if (!ReadStraightImage(top_row, width, height, stride, &image)) return false;
-  const Encoding encoding = FindSmallestEncoding(std::move(image));
+  const Encoding encoding = FindSmallestEncoding(std::move(image), workers);
 
   std::vector<uint8_t> png;
   if (!WritePngFile(encoding.raster, encoding.zlib_stream, &png)) return false;
@@ -55,10 +56,15 @@ bool Encode(const uint8_t* top_row, uint32_t width, uint32_t height, size_t stri
 
 bool EncodePargbToPng(const uint8_t* top_row, uint32_t width, uint32_t height, size_t stride,
                       std::vector<uint8_t>* out) {
+  return EncodePargbToPngOn(CoreCount(), top_row, width, height, stride, out);
+}
+
+bool EncodePargbToPngOn(unsigned workers, const uint8_t* top_row, uint32_t width, uint32_t height, size_t stride,
+                        std::vector<uint8_t>* out) {
   if (out == nullptr) return false;
   out->clear();
   try {
-    return Encode(top_row, width, height, stride, out);
+    return Encode(workers, top_row, width, height, stride, out);
   } catch (const std::exception&) {
     // Out of memory, or an inner consistency check: no output rather than a
     // doubtful one.

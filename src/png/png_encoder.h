@@ -17,4 +17,9 @@ namespace repng::png {
 bool EncodePargbToPng(const uint8_t* top_row, uint32_t width, uint32_t height, size_t stride,
                       std::vector<uint8_t>* out);
 
+// The same on at most `workers` threads instead of one per core: the bytes
+// do not depend on their number.
+bool EncodePargbToPngOn(unsigned workers, const uint8_t* top_row, uint32_t width, uint32_t height, size_t stride,
+                        std::vector<uint8_t>* out);
+
 }  // namespace repng::png

@@ -103,6 +103,14 @@ inline constexpr size_t kZopfliMaxPiece = 1024 * 1024;
 // pieces twice as large save 0.1 percent, for caches near 120 MiB.
 inline constexpr size_t kLargeZopfliMaxPiece = 2 * 1024 * 1024;
 
+// Trials that run at once share this much memory for their state (filtered
+// rows, room for the stream, the compressor or zopfli's caches). On machines
+// with many cores more workers would hold more at the peak of a large
+// picture; two run at once in any case, as on the machine these settings
+// were measured on, so heavy trials (zopfli's pieces, large pictures screened
+// whole) keep that peak, while the light ones use every core.
+inline constexpr size_t kParallelTrialMemory = 64 * 1024 * 1024;
+
 // Brute-force filtering: each row's filter is the one whose fast deflate,
 // after this much of the rows before it, is smallest.
 inline constexpr size_t kBruteForceWindow = 16 * 1024;

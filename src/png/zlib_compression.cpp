@@ -8,9 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
-#include <array>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -32,85 +30,19 @@ size_t RoomFor(size_t bound, size_t max_size) {
   return std::min(bound, room);
 }
 
-// Setting up a compressor (a megabyte or more at the strong levels) costs
-// more than a small picture's trial, and a search makes dozens: freed ones
-// wait here for the next of their level. libdeflate carries nothing from one
-// stream to the next, so a reused compressor writes the same bytes.
-class CompressorCache {
- public:
-  CompressorCache() = default;
-  CompressorCache(const CompressorCache&) = delete;
-  CompressorCache& operator=(const CompressorCache&) = delete;
-  ~CompressorCache() { Release(); }
-
-  libdeflate_compressor* Take(int level) {
-    {
-      const std::lock_guard<std::mutex> hold(lock_);
-      Level& kept = levels_[static_cast<size_t>(level)];
-      if (kept.count > 0) return kept.kept[--kept.count];
-    }
-    return libdeflate_alloc_compressor(level);
-  }
-
-  // Frees every kept compressor; the ones in use come back later as usual.
-  void Release() {
-    const std::lock_guard<std::mutex> hold(lock_);
-    for (Level& level : levels_) {
-      for (size_t i = 0; i < level.count; ++i) libdeflate_free_compressor(level.kept[i]);
-      level.count = 0;
-    }
-  }
-
-  size_t KeptCount() {
-    const std::lock_guard<std::mutex> hold(lock_);
-    size_t count = 0;
-    for (const Level& level : levels_) count += level.count;
-    return count;
-  }
-
-  void Give(int level, libdeflate_compressor* compressor) {
-    {
-      const std::lock_guard<std::mutex> hold(lock_);
-      Level& kept = levels_[static_cast<size_t>(level)];
-      if (kept.count < kept.kept.size()) {
-        kept.kept[kept.count++] = compressor;
-        return;
-      }
-    }
-    libdeflate_free_compressor(compressor);
-  }
-
- private:
-  // A worker's trial and the brute-force filter inside it each hold one.
-  static constexpr size_t kKeptPerLevel = 2 * kMaxWorkers;
-  struct Level {
-    std::array<libdeflate_compressor*, kKeptPerLevel> kept{};
-    size_t count = 0;
-  };
-  std::mutex lock_;
-  std::array<Level, kStrongestDeflateLevel + 1> levels_;
-};
-
-CompressorCache& TheCompressorCache() {
-  static CompressorCache cache;
-  return cache;
-}
-
 }  // namespace
 
-ZlibCompressor::ZlibCompressor(int level) : level_(level) {
+ZlibCompressor::ZlibCompressor(int level) {
   // libdeflate refuses a level it does not have the same way as a lack of
   // memory; only the second is one.
   if (level < 0 || level > kStrongestDeflateLevel) throw EncoderFault("no such deflate level");
-  compressor_ = TheCompressorCache().Take(level);
+  compressor_ = libdeflate_alloc_compressor(level);
   if (compressor_ == nullptr) throw std::bad_alloc();
 }
 
-ZlibCompressor::~ZlibCompressor() { TheCompressorCache().Give(level_, compressor_); }
+ZlibCompressor::~ZlibCompressor() { libdeflate_free_compressor(compressor_); }
 
-void ReleaseKeptCompressors() { TheCompressorCache().Release(); }
-
-size_t KeptCompressorCountForTesting() { return TheCompressorCache().KeptCount(); }
+size_t CompressorBytes(int level) { return level >= 10 ? 8'800'000 : 700'000; }
 
 size_t ZlibCompressor::CompressToBuffer(const uint8_t* data, size_t size, size_t max_size,
                                         std::unique_ptr<uint8_t[]>* buffer) {
@@ -187,6 +119,10 @@ class BitWriter {
   unsigned used_ = 0;  // bits used in the last byte; 0 when it is full
 };
 
+// Zopfli's caches take about 30 bytes for each byte of a piece, and a round
+// resets about a megabyte of match tables.
+size_t ZopfliBytes(size_t piece) { return 30 * piece + (1 << 20); }
+
 struct ZopfliPiece {
   std::unique_ptr<unsigned char, decltype(&std::free)> bytes{nullptr, &std::free};
   size_t size = 0;
@@ -196,7 +132,8 @@ struct ZopfliPiece {
 
 }  // namespace
 
-std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const ZopfliSettings& settings) {
+std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const ZopfliSettings& settings,
+                                        Workers& workers) {
   ZopfliOptions options;
   ZopfliInitOptions(&options);
   options.numiterations = settings.iterations;
@@ -205,7 +142,7 @@ std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const 
 
   const size_t pieces = std::clamp<size_t>(settings.pieces, 1, std::max<size_t>(size, 1));
   std::vector<ZopfliPiece> compressed(pieces);
-  RunTrials(pieces, [&](size_t index, unsigned) {
+  workers.Run(pieces, [&](size_t index, unsigned) {
     const size_t start = size / pieces * index;
     const size_t end = index + 1 == pieces ? size : size / pieces * (index + 1);
     unsigned char* out = nullptr;
@@ -214,7 +151,7 @@ std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const 
                       &out, &piece.size);
     piece.bytes.reset(out);
     if (out == nullptr || piece.size == 0) throw std::bad_alloc();
-  });
+  }, TrialsAtOnce(ZopfliBytes(size / pieces)));
 
   BitWriter stream;
   const uint8_t header[2] = {0x78, 0xDA};  // deflate, 32 KiB window, strongest level

@@ -13,11 +13,14 @@ struct libdeflate_compressor;
 
 namespace repng::png {
 
+class Workers;
+
 // libdeflate's strongest level.
 inline constexpr int kStrongestDeflateLevel = settings::kStrongestLevel;
 
-// One libdeflate compressor at a fixed level. Not shared between threads;
-// the process keeps a few freed ones for reuse.
+// One libdeflate compressor at a fixed level, for one thread at a time. Its
+// owner keeps it for as many streams as it can: setting one up costs more
+// than a small picture's stream.
 class ZlibCompressor {
  public:
   explicit ZlibCompressor(int level);  // throws std::bad_alloc, or EncoderFault for a level beyond 0..12
@@ -43,15 +46,12 @@ class ZlibCompressor {
   // The stream's length in *buffer, or 0 when longer than `max_size`.
   size_t CompressToBuffer(const uint8_t* data, size_t size, size_t max_size, std::unique_ptr<uint8_t[]>* buffer);
 
-  int level_;
   libdeflate_compressor* compressor_ = nullptr;
 };
 
-// Frees the compressors kept for reuse. Levels 10 to 12 take 8.8 MiB each,
-// and a batch keeps those of every level its earlier pictures used: on a
-// large picture they would sit idle beside zopfli's caches, at the peak.
-void ReleaseKeptCompressors();
-size_t KeptCompressorCountForTesting();
+// About the memory a compressor of that level holds: libdeflate's levels 10
+// to 12 take 8.6 MiB, the others 0.7 MiB at most.
+size_t CompressorBytes(int level);
 
 // How zopfli spends its time on one stream.
 struct ZopfliSettings {
@@ -68,8 +68,10 @@ struct ZopfliSettings {
   int max_blocks = 15;
 };
 
-// A zlib stream of `size` bytes made by zopfli. Slow: at 15 iterations
-// roughly 100 to 200 kilobytes a second per worker.
-std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const ZopfliSettings& settings);
+// A zlib stream of `size` bytes made by zopfli, its pieces shared out among
+// `workers`. Slow: at 15 iterations roughly 100 to 200 kilobytes a second
+// per worker.
+std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const ZopfliSettings& settings,
+                                        Workers& workers);
 
 }  // namespace repng::png

@@ -1,6 +1,5 @@
 // The search on sampled rows: the estimate's bound, the bands, and a search
-// that screens on them still finding an exact and repeatable encoding; and
-// what a search leaves in the compressor cache.
+// that screens on them still finding an exact and repeatable encoding.
 #include <gtest/gtest.h>
 
 #include "png/chunk_writer.h"
@@ -108,32 +107,6 @@ TEST(EncodingSearch, NoiseOfALargePictureMeasuredInBandsIsThatOfTheWhole) {
   EXPECT_EQ(CompressedFraction(raster),
             static_cast<double>(compressor.StreamSize(part.data(), part.size(), SIZE_MAX)) /
                 static_cast<double>(part.size()));
-}
-
-// Kept compressors would sit idle beside zopfli's caches, at the peak of a
-// large picture; without zopfli they stay for the next picture.
-TEST(EncodingSearch, KeptCompressorsAreFreedBeforeZopfliOnly) {
-  // 37 KB of truecolour rows, too many colours for a palette: more than tiny.
-  const uint32_t width = 96, height = 128;
-  StraightImage image{width, height, {}};
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) image.argb.push_back(0xFF000000u | x << 17 | y << 8 | ((x + y) & 0xFF));
-  }
-  SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
-                      .strategies = {FilterStrategy::kPaeth},
-                      .screening_level = 6, .finalists = 2, .zopfli_best = false,
-                      .zopfli = {.iterations = 1, .pieces = 2}};
-  budget.zopfli_max_rounds = 1;
-  const Encoding deflated = FindSmallestEncodingWithin(image, budget);
-  EXPECT_GT(KeptCompressorCountForTesting(), 0u);
-  budget.zopfli_best = true;
-  const Encoding zopflied = FindSmallestEncodingWithin(image, budget);
-  EXPECT_EQ(KeptCompressorCountForTesting(), 0u);
-  for (const Encoding* encoding : {&deflated, &zopflied}) {
-    std::vector<uint8_t> png;
-    ASSERT_TRUE(WritePngFile(encoding->raster, encoding->zlib_stream, &png));
-    EXPECT_EQ(testing::DecodeWithSpng(png).premultiplied, testing::Premultiplied(image.argb));
-  }
 }
 
 }  // namespace

@@ -6,4 +6,5 @@ repng_gtest(png_encoder_test
     png/search_budget_test.cpp
     png/search_test.cpp
     png/translucent_colours_test.cpp
+    png/worker_count_test.cpp
   LIBS repng_pngenc PkgConfig::SPNG)
