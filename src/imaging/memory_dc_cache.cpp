@@ -46,9 +46,3 @@ void ReleaseMemoryDC(HDC context) {
   }
   DeleteDC(static_cast<HDC>(carried));
 }
-
-std::array<HDC, kMemoryDCCacheSlots> MemoryDCCacheSlotsForTesting() {
-  std::array<HDC, kMemoryDCCacheSlots> slots{};
-  for (size_t i = 0; i < kMemoryDCCacheSlots; ++i) slots[i] = static_cast<HDC>(g_memory_dc_cache.slots[i]);
-  return slots;
-}

@@ -2,7 +2,6 @@
 // each slot is only read and written by atomic exchange.
 #pragma once
 
-#include <array>
 #include <cstddef>
 
 #include "platform/windows_api.h"
@@ -16,6 +15,3 @@ HDC AcquireMemoryDC();
 // contexts it displaces move one slot on, and one pushed out of the last
 // slot is deleted. The contexts left at normal process exit are deleted.
 void ReleaseMemoryDC(HDC context);
-
-// What the slots hold now, read plainly; for tests.
-std::array<HDC, kMemoryDCCacheSlots> MemoryDCCacheSlotsForTesting();

@@ -21,26 +21,26 @@ void EmptyCache() {
   for (size_t i = 0; i < kMemoryDCCacheSlots; ++i) DeleteDC(AcquireMemoryDC());
 }
 
-long CachedContexts() {
-  return std::ranges::count_if(MemoryDCCacheSlotsForTesting(), [](HDC slot) { return slot != nullptr; });
-}
-
 class PixelRead : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureGdiplusStarted();
     EmptyCache();
+    objects_ = gdi::LiveGdiObjectCount();
   }
   void TearDown() override {
     DeleteObject(section_);
     EmptyCache();
   }
+  // The cache's contexts are the only GDI objects the tests leave behind.
+  long CachedContexts() const { return long(gdi::LiveGdiObjectCount()) - long(objects_); }
   Pixels Read(bool bottom_up) {
     const std::unique_ptr<UINT[]> bits = ReadHBitmapBits(section_, 1, 3, bottom_up);
     return bits ? Pixels(bits.get(), bits.get() + 3) : Pixels{};
   }
 
   HBITMAP section_ = repng::test::MakeDibSection(1, 3, {0x80402010, 2, 3});
+  size_t objects_ = 0;
 };
 
 TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
@@ -56,35 +56,44 @@ TEST_F(PixelRead, OnePixelKeepsItsFourBytes) {
   bitmap->UnlockBits(&data);
 }
 
-TEST_F(PixelRead, ReadsInARowReuseOneContextFromSlotZero) {
+TEST_F(PixelRead, ReadsInARowReuseOneContext) {
   const uint64_t created = gdi::CurrentGdiCallCounts().create_compatible_dc;
   EXPECT_EQ(Read(false), (Pixels{0x80402010, 2, 3}));
-  const HDC first = MemoryDCCacheSlotsForTesting()[0];
   EXPECT_EQ(Read(true), (Pixels{3, 2, 0x80402010}));
-  EXPECT_NE(first, nullptr);
-  EXPECT_EQ(MemoryDCCacheSlotsForTesting(), (std::array<HDC, kMemoryDCCacheSlots>{first}));
+  EXPECT_EQ(CachedContexts(), 1);
   EXPECT_EQ(gdi::CurrentGdiCallCounts().create_compatible_dc, created + 1);
 }
 
-TEST_F(PixelRead, ASixthContextDisplacesTheOneInTheLastSlot) {
+TEST_F(PixelRead, ASixthContextDisplacesTheLeastRecentlyGivenBack) {
   std::vector<HDC> contexts;
   for (int i = 0; i < 6; ++i) contexts.push_back(CreateCompatibleDC(nullptr));
   for (const HDC context : contexts) ReleaseMemoryDC(context);
-  // The most recently given back comes first; the displaced one is deleted.
-  EXPECT_EQ(MemoryDCCacheSlotsForTesting(), (std::array{contexts[5], contexts[4], contexts[3], contexts[2], contexts[1]}));
-  EXPECT_EQ(GetObjectType(contexts[0]), 0u);
-  for (size_t i = 1; i < 6; ++i) EXPECT_EQ(GetObjectType(contexts[i]), DWORD(OBJ_MEMDC));
+  EXPECT_EQ(CachedContexts(), 5);
+  EXPECT_EQ(GetObjectType(contexts[0]), 0u) << "deleted";
+  // The most recently given back comes first; then new ones are made.
+  const uint64_t created = gdi::CurrentGdiCallCounts().create_compatible_dc;
+  std::vector<HDC> taken;
+  for (int i = 0; i < 5; ++i) taken.push_back(AcquireMemoryDC());
+  EXPECT_EQ(taken, (std::vector{contexts[5], contexts[4], contexts[3], contexts[2], contexts[1]}));
+  EXPECT_EQ(gdi::CurrentGdiCallCounts().create_compatible_dc, created);
+  const HDC fresh = AcquireMemoryDC();
+  EXPECT_EQ(gdi::CurrentGdiCallCounts().create_compatible_dc, created + 1);
+  EXPECT_EQ(GetObjectType(fresh), DWORD(OBJ_MEMDC));
+  taken.push_back(fresh);
+  for (const HDC context : taken) DeleteDC(context);
 }
 
 TEST_F(PixelRead, FailuresTakeNothingFromTheCache) {
-  ReleaseMemoryDC(CreateCompatibleDC(nullptr));
-  const auto slots = MemoryDCCacheSlotsForTesting();
+  const HDC kept = CreateCompatibleDC(nullptr);
+  ReleaseMemoryDC(kept);
   const auto counts = gdi::CurrentGdiCallCounts();
   EXPECT_EQ(CreatePargbBitmapFromHBitmap(nullptr), nullptr);
   // 32-bit overflow of the size raises before any context is taken.
   EXPECT_THROW(ReadHBitmapBits(section_, 32768, 32768, false), std::bad_alloc);
   EXPECT_THROW(ReadHBitmapBits(section_, 0x7FFFFFFF, 2, true), std::bad_alloc);
-  EXPECT_EQ(MemoryDCCacheSlotsForTesting(), slots);
+  EXPECT_EQ(CachedContexts(), 1);
+  EXPECT_EQ(AcquireMemoryDC(), kept);
+  ReleaseMemoryDC(kept);
   const auto after = gdi::CurrentGdiCallCounts();
   EXPECT_EQ(after.get_object + after.get_dibits + after.create_compatible_dc,
             counts.get_object + counts.get_dibits + counts.create_compatible_dc);
