@@ -10,6 +10,7 @@ target_include_directories(repng_with_fake_imaging PRIVATE ${PROJECT_SOURCE_DIR}
 target_compile_options(repng_with_fake_imaging PRIVATE ${REPNG_WARNINGS})
 target_compile_options(repng_with_fake_imaging PRIVATE -Wno-missing-field-initializers)
 target_link_libraries(repng_with_fake_imaging PRIVATE repng_driver repng_posix_console)
+repng_testable(repng_with_fake_imaging)
 
 repng_gtest(program_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp LIBS repng_text repng_codecs repng_codecs_fixtures)
 target_compile_options(program_tests PRIVATE -Wno-missing-field-initializers)

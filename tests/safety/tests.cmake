@@ -7,6 +7,7 @@ if(NOT WIN32 AND TARGET repng_codecs_fixtures)
     ${CMAKE_CURRENT_LIST_DIR}/batch_verdicts.cpp)
   target_compile_options(repng_safety_support PRIVATE ${REPNG_WARNINGS} -Wno-missing-field-initializers)
   target_link_libraries(repng_safety_support PUBLIC repng_file_test_support repng_codecs repng_codecs_fixtures)
+  repng_testable(repng_safety_support)
 
   # The program itself, with allocation and file faults on request.
   add_executable(repng_with_faults
@@ -16,6 +17,7 @@ if(NOT WIN32 AND TARGET repng_codecs_fixtures)
   target_include_directories(repng_with_faults PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(repng_with_faults PRIVATE ${REPNG_WARNINGS})
   target_link_libraries(repng_with_faults PRIVATE repng_driver repng_imaging)
+  repng_testable(repng_with_faults)
   target_link_options(repng_with_faults PRIVATE -Wl,--wrap=_Z15ProcessPathListiPPDs)
 
   repng_gtest(safety_tests

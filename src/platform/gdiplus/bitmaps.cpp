@@ -1,5 +1,4 @@
 // Native bitmaps: creation, disposal, copies and locking.
-#include <atomic>
 #include <new>
 #include <vector>
 
@@ -18,8 +17,6 @@ namespace {
 // one, and reading it would only exhaust memory.
 constexpr size_t kMaxEncodedBytes = size_t{1} << 30;
 constexpr ULONG kReadChunkBytes = 1u << 20;
-
-std::atomic<size_t> g_live_images{0};
 
 // The rest of the stream from its current position, or the status to fail with.
 Status ReadRestOfStream(IStream* stream, std::vector<uint8_t>* bytes) {
@@ -52,7 +49,7 @@ Status StatusOfDecode(repng::codecs::DecodeResult result) {
 }
 
 GpBitmap* HandOut(std::unique_ptr<repng::gdiplus::BitmapStorage> storage) {
-  repng::gdiplus::CountImageCreated();
+  repng::gdiplus::testing::CountLiveImages(+1);
   return storage.release();
 }
 
@@ -80,13 +77,6 @@ std::unique_ptr<BitmapStorage> NewBitmapStorage(uint32_t width, uint32_t height,
   storage->pixels = std::move(pixels);
   return storage;
 }
-
-void CountImageCreated() { ++g_live_images; }
-void CountImageDisposed() { --g_live_images; }
-
-namespace testing {
-size_t LiveImageCount() { return g_live_images.load(); }
-}  // namespace testing
 
 }  // namespace repng::gdiplus
 
@@ -138,7 +128,7 @@ Status WINGDIPAPI GdipDisposeImage(GpImage* image) {
   if (!repng::gdiplus::IsStarted()) return GdiplusNotInitialized;
   if (image == nullptr) return InvalidParameter;
   delete repng::gdiplus::StorageOf(image);
-  repng::gdiplus::CountImageDisposed();
+  repng::gdiplus::testing::CountLiveImages(-1);
   return Ok;
 }
 

@@ -3,7 +3,6 @@
 #include "platform/gdiplus/encoder_registry.h"
 
 #include <cstring>
-#include <mutex>
 
 #include "platform/gdiplus/gdiplus_flat.h"
 #include "platform/gdiplus/gdiplus_test_hooks.h"
@@ -19,17 +18,6 @@ namespace {
 // The platform's identifiers of its PNG encoder and of the PNG format.
 constexpr CLSID kPngEncoderClsid = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 constexpr GUID kPngFormatId = {0xB96B3CAF, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-
-struct EncoderList {
-  std::mutex mutex;
-  bool replaced = false;
-  std::vector<EncoderRecord> replacement;
-};
-
-EncoderList& List() {
-  static EncoderList* list = new EncoderList;
-  return *list;
-}
 
 size_t StringBytes(const std::u16string& text) {
   return text.empty() ? 0 : (text.size() + 1) * sizeof(WCHAR);
@@ -88,9 +76,7 @@ EncoderRecord PngEncoderRecord() {
 }
 
 std::vector<EncoderRecord> ActiveEncoders() {
-  EncoderList& list = List();
-  std::lock_guard lock(list.mutex);
-  if (list.replaced) return list.replacement;
+  if (std::optional<std::vector<EncoderRecord>> replaced = testing::ReplacedEncoderList()) return *replaced;
   return {PngEncoderRecord()};
 }
 
@@ -101,23 +87,6 @@ std::optional<EncodeFunction> FindEncoder(const CLSID& clsid) {
   return std::nullopt;
 }
 
-namespace testing {
-
-void ReplaceEncoderList(std::vector<EncoderRecord> encoders) {
-  EncoderList& list = List();
-  std::lock_guard lock(list.mutex);
-  list.replaced = true;
-  list.replacement = std::move(encoders);
-}
-
-void RestoreEncoderList() {
-  EncoderList& list = List();
-  std::lock_guard lock(list.mutex);
-  list.replaced = false;
-  list.replacement.clear();
-}
-
-}  // namespace testing
 }  // namespace repng::gdiplus
 
 namespace Gdiplus::DllExports {

@@ -1,9 +1,12 @@
 // What tests may ask of the imaging library: failures to inject, the encoder
-// list to use, and counters.
+// list to use, and counters. Only the tests' build of the library
+// (REPNG_TEST_HOOKS) has them; in the program's, the library's questions
+// below have constant answers and vanish.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/gdiplus/encoder_registry.h"
@@ -24,5 +27,20 @@ void RestoreEncoderList();
 
 // Native images created and not yet disposed of.
 size_t LiveImageCount();
+
+// For the library itself.
+#ifdef REPNG_TEST_HOOKS
+void CountStartupCall();
+bool StartupFails();
+bool GdipAllocFails();
+std::optional<std::vector<EncoderRecord>> ReplacedEncoderList();
+void CountLiveImages(int change);
+#else
+constexpr void CountStartupCall() {}
+constexpr bool StartupFails() { return false; }
+constexpr bool GdipAllocFails() { return false; }
+inline std::optional<std::vector<EncoderRecord>> ReplacedEncoderList() { return std::nullopt; }
+constexpr void CountLiveImages(int) {}
+#endif
 
 }  // namespace repng::gdiplus::testing

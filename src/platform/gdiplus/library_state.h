@@ -34,8 +34,4 @@ bool IsSupportedFormat(Gdiplus::PixelFormat format);
 std::unique_ptr<BitmapStorage> NewBitmapStorage(uint32_t width, uint32_t height, Gdiplus::PixelFormat format,
                                                 std::vector<uint32_t> pixels = {});
 
-// Registers a bitmap handed out to a caller / forgets one disposed of.
-void CountImageCreated();
-void CountImageDisposed();
-
 }  // namespace repng::gdiplus

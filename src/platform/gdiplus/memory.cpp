@@ -1,5 +1,4 @@
 // The library's allocator, which the wrapper objects live in.
-#include <atomic>
 #include <cstdlib>
 
 #include "platform/gdiplus/gdiplus_flat.h"
@@ -10,23 +9,15 @@ namespace {
 // Larger requests give null instead of reaching malloc.
 constexpr size_t kMaxAllocationBytes = size_t{1} << 31;
 
-std::atomic<bool> g_alloc_fails{false};
-
 }  // namespace
 
 namespace Gdiplus::DllExports {
 
 void* WINGDIPAPI GdipAlloc(size_t size) {
-  if (g_alloc_fails || size > kMaxAllocationBytes) return nullptr;
+  if (repng::gdiplus::testing::GdipAllocFails() || size > kMaxAllocationBytes) return nullptr;
   return std::malloc(size == 0 ? 1 : size);
 }
 
 void WINGDIPAPI GdipFree(void* ptr) { std::free(ptr); }
 
 }  // namespace Gdiplus::DllExports
-
-namespace repng::gdiplus::testing {
-
-void SetGdipAllocFails(bool fails) { g_alloc_fails = fails; }
-
-}  // namespace repng::gdiplus::testing

@@ -9,16 +9,15 @@
 namespace {
 
 std::atomic<int> g_starts{0};
-std::atomic<uint32_t> g_startup_calls{0};
-std::atomic<bool> g_startup_fails{false};
 
-// Returned for hook and unhook when the caller runs the background work itself.
-Gdiplus::Status WINAPI NotificationHook(ULONG_PTR* token) {
+// What the caller calls to take over the background work, and to give it
+// back; there is none.
+Gdiplus::Status WINAPI AttachBackgroundWork(ULONG_PTR* token) {
   if (token == nullptr) return Gdiplus::InvalidParameter;
   *token = 1;
   return Gdiplus::Ok;
 }
-VOID WINAPI NotificationUnhook(ULONG_PTR) {}
+VOID WINAPI DetachBackgroundWork(ULONG_PTR) {}
 
 constexpr ULONG_PTR kStartToken = 0x5354;
 
@@ -27,14 +26,14 @@ constexpr ULONG_PTR kStartToken = 0x5354;
 namespace Gdiplus {
 
 Status WINAPI GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, GdiplusStartupOutput* output) {
-  ++g_startup_calls;
+  repng::gdiplus::testing::CountStartupCall();
   if (token == nullptr || input == nullptr) return InvalidParameter;
   if (input->GdiplusVersion < 1 || input->GdiplusVersion > 3) return UnsupportedGdiplusVersion;
   if (input->SuppressBackgroundThread && output == nullptr) return InvalidParameter;
-  if (g_startup_fails) return GenericError;
+  if (repng::gdiplus::testing::StartupFails()) return GenericError;
   if (output != nullptr) {
-    output->NotificationHook = NotificationHook;
-    output->NotificationUnhook = NotificationUnhook;
+    output->NotificationHook = AttachBackgroundWork;
+    output->NotificationUnhook = DetachBackgroundWork;
   }
   ++g_starts;
   *token = kStartToken;
@@ -54,10 +53,4 @@ namespace repng::gdiplus {
 
 bool IsStarted() { return g_starts.load() > 0; }
 
-namespace testing {
-
-void SetStartupFails(bool fails) { g_startup_fails = fails; }
-uint32_t StartupCallCount() { return g_startup_calls.load(); }
-
-}  // namespace testing
 }  // namespace repng::gdiplus

@@ -1,6 +1,7 @@
 // Memory device contexts.
 #include "platform/posix/gdi/gdi.h"
 #include "platform/posix/gdi/gdi_object_table.h"
+#include "platform/posix/gdi/gdi_test_hooks.h"
 #include "platform/posix/kernel32/last_error.h"
 
 namespace {
@@ -8,14 +9,15 @@ namespace {
 using repng::posix::gdi::GdiObject;
 using repng::posix::gdi::GdiState;
 using repng::posix::gdi::ObjectKind;
+namespace testing = repng::posix::testing;
 
 }  // namespace
 
 HDC WINAPI CreateCompatibleDC(HDC hdc) {
   GdiState& state = repng::posix::gdi::State();
   std::lock_guard lock(state.mutex);
-  ++state.counts.create_compatible_dc;
-  if (state.create_compatible_dc_fails) {
+  testing::CountGdiCall(&testing::GdiCallCounts::create_compatible_dc);
+  if (testing::CreateCompatibleDCFails()) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
@@ -32,7 +34,7 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
 BOOL WINAPI DeleteDC(HDC hdc) {
   GdiState& state = repng::posix::gdi::State();
   std::lock_guard lock(state.mutex);
-  ++state.counts.delete_dc;
+  testing::CountGdiCall(&testing::GdiCallCounts::delete_dc);
   if (repng::posix::gdi::FindObject(state, hdc, ObjectKind::kMemoryDC) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -5,6 +5,7 @@
 
 #include "platform/posix/gdi/gdi.h"
 #include "platform/posix/gdi/gdi_object_table.h"
+#include "platform/posix/gdi/gdi_test_hooks.h"
 #include "platform/posix/kernel32/last_error.h"
 
 namespace {
@@ -13,6 +14,7 @@ using repng::posix::gdi::DibSection;
 using repng::posix::gdi::GdiObject;
 using repng::posix::gdi::GdiState;
 using repng::posix::gdi::ObjectKind;
+namespace testing = repng::posix::testing;
 
 // Larger sections are refused before any allocation.
 constexpr uint64_t kMaxDibBytes = 0x7FFFFFFF;
@@ -85,7 +87,7 @@ HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, voi
 int WINAPI GetObjectW(HANDLE h, int c, LPVOID pv) {
   GdiState& state = repng::posix::gdi::State();
   std::lock_guard lock(state.mutex);
-  ++state.counts.get_object;
+  testing::CountGdiCall(&testing::GdiCallCounts::get_object);
   const GdiObject* object = repng::posix::gdi::FindObject(state, h, ObjectKind::kBitmap);
   if (object == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -114,7 +116,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
                      UINT usage) {
   GdiState& state = repng::posix::gdi::State();
   std::lock_guard lock(state.mutex);
-  ++state.counts.get_dibits;
+  testing::CountGdiCall(&testing::GdiCallCounts::get_dibits);
   const GdiObject* object = repng::posix::gdi::FindObject(state, hbm, ObjectKind::kBitmap);
   if (hdc == nullptr || !IsDeviceContext(state, hdc) || object == nullptr || lpbmi == nullptr ||
       usage != DIB_RGB_COLORS || lpbmi->bmiHeader.biSize < sizeof(BITMAPINFOHEADER)) {
@@ -141,8 +143,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  UINT rows = std::min(cLines, UINT(dib.height) - start);
-  if (state.get_dibits_row_limit) rows = std::min(rows, *state.get_dibits_row_limit);
+  const UINT rows = testing::LimitGetDIBitsRows(std::min(cLines, UINT(dib.height) - start));
 
   const size_t row_bytes = static_cast<size_t>(dib.width) * 4;
   BYTE* out = static_cast<BYTE*>(lpvBits);

@@ -46,31 +46,3 @@ HDC AddDeviceContext(GdiState& state, ObjectKind kind) {
 }
 
 }  // namespace repng::posix::gdi
-
-namespace repng::posix::testing {
-
-void SetGetDIBitsRowLimit(std::optional<uint32_t> rows) {
-  gdi::GdiState& state = gdi::State();
-  std::lock_guard lock(state.mutex);
-  state.get_dibits_row_limit = rows;
-}
-
-void SetCreateCompatibleDCFails(bool fails) {
-  gdi::GdiState& state = gdi::State();
-  std::lock_guard lock(state.mutex);
-  state.create_compatible_dc_fails = fails;
-}
-
-GdiCallCounts CurrentGdiCallCounts() {
-  gdi::GdiState& state = gdi::State();
-  std::lock_guard lock(state.mutex);
-  return state.counts;
-}
-
-size_t LiveGdiObjectCount() {
-  gdi::GdiState& state = gdi::State();
-  std::lock_guard lock(state.mutex);
-  return state.objects.size();
-}
-
-}  // namespace repng::posix::testing

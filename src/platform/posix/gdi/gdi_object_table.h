@@ -4,10 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <unordered_map>
 
-#include "platform/posix/gdi/gdi_test_hooks.h"
 #include "platform/posix/win32_types.h"
 
 namespace repng::posix::gdi {
@@ -31,9 +29,6 @@ struct GdiState {
   std::mutex mutex;
   std::unordered_map<uintptr_t, GdiObject> objects;
   uintptr_t next_handle = 0x10000;
-  std::optional<uint32_t> get_dibits_row_limit;
-  bool create_compatible_dc_fails = false;
-  testing::GdiCallCounts counts;
 };
 
 // The process's table, never destroyed, so that clean-ups running at exit

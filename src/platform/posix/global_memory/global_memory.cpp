@@ -2,11 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <unordered_map>
 
-#include "platform/posix/global_memory/global_memory_test_hooks.h"
+#include "platform/posix/global_memory/block_registry.h"
 #include "platform/posix/kernel32/last_error.h"
+
+using repng::posix::global_memory::BlockRegistry;
+using repng::posix::global_memory::Registry;
 
 namespace {
 
@@ -14,18 +15,16 @@ namespace {
 // whose behaviour for absurd sizes differs between allocators.
 constexpr SIZE_T kMaxGlobalBlockBytes = SIZE_T{1} << 32;
 
-struct BlockRegistry {
-  std::mutex mutex;
-  std::unordered_map<void*, SIZE_T> sizes;
-};
+}  // namespace
 
-// Never destroyed: blocks may still be freed by clean-ups that run at exit.
+namespace repng::posix::global_memory {
+
 BlockRegistry& Registry() {
   static BlockRegistry* registry = new BlockRegistry;
   return *registry;
 }
 
-}  // namespace
+}  // namespace repng::posix::global_memory
 
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
   if (bytes > kMaxGlobalBlockBytes) {
@@ -93,13 +92,3 @@ SIZE_T WINAPI GlobalSize(HGLOBAL block) {
   }
   return found->second;
 }
-
-namespace repng::posix::testing {
-
-size_t LiveGlobalBlockCount() {
-  BlockRegistry& registry = Registry();
-  std::lock_guard lock(registry.mutex);
-  return registry.sizes.size();
-}
-
-}  // namespace repng::posix::testing

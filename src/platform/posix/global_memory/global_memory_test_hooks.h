@@ -1,4 +1,5 @@
-// What tests may ask of the global memory stand-in.
+// What tests may ask of the global memory stand-in; only its tests' build
+// (REPNG_TEST_HOOKS) has it.
 #pragma once
 
 #include <cstddef>

@@ -54,6 +54,13 @@ DeletionClaim ClaimDeletion(const std::string& name, const struct stat& status) 
   return {std::move(file), granted};
 }
 
+// A replace that fails late, as Windows' own can: the old file already off
+// its name, the replacement still under its own.
+BOOL FailLate(const std::string& replaced) {
+  if (unlink(replaced.c_str()) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+  return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+}
+
 }  // namespace
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
@@ -194,12 +201,7 @@ BOOL WINAPI ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileNa
     }
     if (fchmod(fd, replaced_status->st_mode & 07777) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
 
-    // Windows' own can fail this late, with the old file already moved off
-    // its name and the replacement still under its own.
-    if (testing::FailsThisCall(testing::FileFault::kReplaceAfterRemovingOld)) {
-      if (unlink(replaced->c_str()) != 0) return FailWithErrno(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
-      return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-    }
+    if (testing::FailsThisCall(testing::FileFault::kReplaceAfterRemovingOld)) return FailLate(*replaced);
     const bool moved = unnamed != nullptr ? MoveUnnamedFileOver(fd, *replacement, *replaced) : RenameIntoPlace(*replacement, *replaced);
     if (!moved) return FailWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
     if (unnamed != nullptr) unnamed->unnamed_as.clear();

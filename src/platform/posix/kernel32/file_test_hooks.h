@@ -1,6 +1,8 @@
 // What tests may ask of the Win32 file stand-in: faults to inject at each
-// step of an overwrite, and whether new temporary files may be unnamed.
-// Nothing here is active unless a test sets it.
+// step of an overwrite, and whether new temporary files may be unnamed. Only
+// the tests' build of the stand-in (REPNG_TEST_HOOKS) has them; in the
+// program's, the stand-in's questions below have constant answers and the
+// branches that ask them vanish.
 #pragma once
 
 #include <limits>
@@ -33,9 +35,14 @@ void ClearFileFaults();
 // systems without O_TMPFILE.
 void SetUnnamedFilesAllowed(bool allowed);
 
-// For the layer itself: whether this call, which has reached the step,
+// For the stand-in itself: whether this call, which has reached the step,
 // fails. Each call counts, so ask once per call.
+#ifdef REPNG_TEST_HOOKS
 bool FailsThisCall(FileFault fault);
 bool AreUnnamedFilesAllowed();
+#else
+constexpr bool FailsThisCall(FileFault) { return false; }
+constexpr bool AreUnnamedFilesAllowed() { return true; }
+#endif
 
 }  // namespace repng::posix::testing
