@@ -215,3 +215,17 @@ def ReadRepngOutcome(line: bytes, original: int, path: str) -> Outcome:
     if outcome.refused and len(data) != original:
         outcome.failure = "refused but changed"
     return outcome
+
+
+def RefusalReasons(tool: str, paths: list[str]) -> dict[str, str]:
+    """The decoders' own reason for each file ("accepted" when they take it),
+    by file name, from the bench's tool (build/refusal_reason)."""
+    if not paths:
+        return {}
+    run = subprocess.run([tool] + paths, stdin=subprocess.DEVNULL, capture_output=True,
+                         timeout=BATCH_TIMEOUT_SECONDS, check=True)
+    reasons = {}
+    for line in run.stdout.decode("utf-8", "surrogateescape").splitlines():
+        path, _, reason = line.rpartition("\t")
+        reasons[os.path.basename(path)] = reason
+    return reasons

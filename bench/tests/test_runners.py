@@ -7,7 +7,7 @@ import tempfile
 import unittest
 
 from repng_bench import runners
-from tests.test_image_facts import Png
+from tests.test_image_facts import Chunk, Png
 
 SMALL_PNG = Png()
 PADDED_PNG = SMALL_PNG + b"\0" * 100  # whole, and larger than what the fakes write
@@ -153,6 +153,28 @@ class RepngReportTest(Folder):
         self.assertEqual(batch.failure, "crash message")
         with open(sources[0], "rb") as f:
             self.assertEqual(f.read(), PADDED_PNG)
+
+
+# The decoders' own tool, as ctest names it, or as a plain build leaves it.
+REFUSAL_REASON = os.environ.get("REPNG_REFUSAL_REASON") or os.path.join(
+    os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "build", "refusal_reason")
+
+
+@unittest.skipUnless(os.access(REFUSAL_REASON, os.X_OK), "no " + REFUSAL_REASON)
+class RefusalReasonsTest(Folder):
+    def test_the_decoders_say_why_by_file_name(self):
+        files = {
+            "whole.png": ("accepted", Png()),
+            "deep, 16 bits.png": ("more than 8 bits per sample", Png(bit_depth=16)),
+            "animated.png": ("several frames", Png(Chunk(b"acTL", b"\0\0\0\1\0\0\0\0"))),
+            "gamma.png": ("gamma other than sRGB's", Png(Chunk(b"gAMA", (100000).to_bytes(4, "big")))),
+            "cut.png": ("damaged", Png()[:-20]),
+            "notes.txt": ("not an image", b"no picture here"),
+        }
+        paths = [self.Write(name, data) for name, (_, data) in files.items()]
+        self.assertEqual(runners.RefusalReasons(REFUSAL_REASON, paths),
+                         {name: reason for name, (reason, _) in files.items()})
+        self.assertEqual(runners.RefusalReasons(REFUSAL_REASON, []), {})
 
 
 if __name__ == "__main__":

@@ -36,9 +36,9 @@ DecodeResult MakeChannel(uint32_t mask, uint32_t bits_per_pixel, MaskChannel* ch
   if (bits_per_pixel < 32 && (mask >> bits_per_pixel) != 0) return DecodeResult::kDamaged;
   const uint32_t shift = static_cast<uint32_t>(std::countr_zero(mask));
   const uint32_t run = mask >> shift;
-  if ((run & (run + 1)) != 0) return DecodeResult::kUnsupported;
+  if ((run & (run + 1)) != 0) return DecodeResult::kOtherLayout;
   const uint32_t bits = static_cast<uint32_t>(std::popcount(run));
-  if (bits > 8) return DecodeResult::kUnsupported;
+  if (bits > 8) return DecodeResult::kDeepSamples;
   *channel = MaskChannel{mask, shift, bits};
   return DecodeResult::kOk;
 }
@@ -75,15 +75,15 @@ DecodeResult CheckColorSpace(const uint8_t* data, size_t size, uint32_t header_s
   if (header_size < kV4HeaderSize) return DecodeResult::kOk;
   const uint32_t cs_type = ReadLe32(data + kFileHeaderSize + 56);
   if (cs_type == kCsSrgb || cs_type == kCsWindows) return DecodeResult::kOk;
-  if (cs_type == kCsProfileLinked) return DecodeResult::kUnsupported;
+  if (cs_type == kCsProfileLinked) return DecodeResult::kColourProfile;
   if (cs_type != kCsProfileEmbedded) return DecodeResult::kOk;  // calibrated RGB: shown as sRGB
-  if (header_size < kV5HeaderSize) return DecodeResult::kUnsupported;
+  if (header_size < kV5HeaderSize) return DecodeResult::kColourProfile;
   const uint64_t profile_offset =
       kFileHeaderSize + static_cast<uint64_t>(ReadLe32(data + kFileHeaderSize + 112));
   const uint32_t profile_size = ReadLe32(data + kFileHeaderSize + 116);
   if (!RangeInside(profile_offset, profile_size, size)) return DecodeResult::kDamaged;
   return IsSrgbIccProfile(data + profile_offset, profile_size) ? DecodeResult::kOk
-                                                               : DecodeResult::kUnsupported;
+                                                               : DecodeResult::kColourProfile;
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ DecodeResult ParseBmpLayout(const uint8_t* data, size_t size, BmpLayout* layout)
         layout->compression = static_cast<Compression>(compression);
         break;
       case 4: case 5:  // embedded JPEG or PNG
-        return DecodeResult::kUnsupported;
+        return DecodeResult::kOtherLayout;
       default:
         return DecodeResult::kDamaged;
     }
@@ -154,7 +154,7 @@ DecodeResult ParseBmpLayout(const uint8_t* data, size_t size, BmpLayout* layout)
     const DecodeResult color_space = CheckColorSpace(data, size, header_size);
     if (color_space != DecodeResult::kOk) return color_space;
   } else {
-    return DecodeResult::kUnsupported;  // OS/2 2.x and other variants
+    return DecodeResult::kOtherLayout;  // OS/2 2.x and other variants
   }
 
   if (layout->top_down && (layout->compression == Compression::kRle8 ||

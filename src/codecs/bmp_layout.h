@@ -43,7 +43,8 @@ struct BmpLayout {
 uint64_t RowStride(const BmpLayout& layout);
 uint64_t UncompressedPixelBytes(const BmpLayout& layout);
 
-// Reads and checks the headers: kOk, kDamaged, kUnsupported or kTooLarge.
+// Reads and checks the headers: kOk, kDamaged, a reason to refuse the
+// picture, or kTooLarge.
 DecodeResult ParseBmpLayout(const uint8_t* data, size_t size, BmpLayout* layout);
 
 // Pixels of uncompressed rows, and of RLE streams, into out (already sized).

@@ -26,15 +26,25 @@ struct DecodedImage {
   std::vector<uint32_t> argb;
 };
 
+// What a decoder made of a file: the picture, or why it refuses the file.
 enum class DecodeResult {
   kOk,
   kNotRecognised,  // the bytes are not this format (or no known format)
   kDamaged,        // the format is recognised but the data is broken or cut off
-  kUnsupported,    // would not survive the 32-bit path: several frames, more
-                   // than 8 bits per sample, colour metadata, orientation
-  kTooLarge,       // more than kMaxPixels, or a dimension of 0
+  // Pictures that would not come back whole through 32 bits a pixel:
+  kSeveralFrames,   // an animation, or several pages
+  kDeepSamples,     // more than 8 bits per sample
+  kColourProfile,   // an ICC profile other than sRGB
+  kGamma,           // a gamma other than sRGB's
+  kChromaticities,  // primaries other than sRGB's
+  kOrientation,     // to be turned or mirrored when shown
+  kOtherLayout,     // a layout these decoders do not read (embedded JPEG, odd masks, ...)
+  kTooLarge,        // more than kMaxPixels, or a dimension of 0
   kOutOfMemory,
 };
+
+// A few words on the result, for tools: "damaged", "several frames", ...
+const char* DecodeResultText(DecodeResult result);
 
 // True when width x height is a picture the library may allocate.
 inline bool DimensionsAllowed(uint64_t width, uint64_t height) {

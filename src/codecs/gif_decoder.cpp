@@ -121,7 +121,7 @@ DecodeResult DecodeGifInto(const uint8_t* data, size_t size, DecodedImage& out) 
     if (DGifGetRecordType(gif.get(), &record) != GIF_OK) return DecodeResult::kDamaged;
     switch (record) {
       case IMAGE_DESC_RECORD_TYPE: {
-        if (have_frame) return DecodeResult::kUnsupported;  // animation
+        if (have_frame) return DecodeResult::kSeveralFrames;
         const DecodeResult allocated = AllocatePixels(static_cast<uint32_t>(gif->SWidth),
                                                       static_cast<uint32_t>(gif->SHeight), 0, &out);
         if (allocated != DecodeResult::kOk) return allocated;

@@ -11,6 +11,24 @@ bool StartsWith(const uint8_t* data, size_t size, const char* magic, size_t magi
 
 }  // namespace
 
+const char* DecodeResultText(DecodeResult result) {
+  switch (result) {
+    case DecodeResult::kOk: return "decoded";
+    case DecodeResult::kNotRecognised: return "not an image";
+    case DecodeResult::kDamaged: return "damaged";
+    case DecodeResult::kSeveralFrames: return "several frames";
+    case DecodeResult::kDeepSamples: return "more than 8 bits per sample";
+    case DecodeResult::kColourProfile: return "ICC profile other than sRGB";
+    case DecodeResult::kGamma: return "gamma other than sRGB's";
+    case DecodeResult::kChromaticities: return "primaries other than sRGB's";
+    case DecodeResult::kOrientation: return "turned or mirrored (orientation tag)";
+    case DecodeResult::kOtherLayout: return "a layout the decoders do not read";
+    case DecodeResult::kTooLarge: return "too many pixels, or none";
+    case DecodeResult::kOutOfMemory: return "out of memory";
+  }
+  return "?";
+}
+
 DecodeResult DecodeImage(const uint8_t* data, size_t size, DecodedImage* out) {
   if (out != nullptr) *out = DecodedImage{};
   if (data == nullptr || out == nullptr) return DecodeResult::kNotRecognised;

@@ -60,7 +60,7 @@ struct JpegSession {
 [[noreturn]] void OnError(j_common_ptr info) {
   switch (info->err->msg_code) {
     case JERR_BAD_PRECISION:
-      Fail(info, DecodeResult::kUnsupported);
+      Fail(info, DecodeResult::kDeepSamples);
     case JERR_OUT_OF_MEMORY:
       Fail(info, DecodeResult::kOutOfMemory);
     default:
@@ -158,17 +158,17 @@ DecodeResult DecodeJpegInto(const uint8_t* data, size_t size, DecodedImage& out)
   if (result != DecodeResult::kOk) return result;
 
   const jpeg_decompress_struct& info = session.info;
-  if (info.data_precision != 8) return DecodeResult::kUnsupported;
+  if (info.data_precision != 8) return DecodeResult::kDeepSamples;
   switch (info.jpeg_color_space) {
     case JCS_GRAYSCALE: case JCS_RGB: case JCS_YCbCr: case JCS_CMYK: case JCS_YCCK:
       break;
     default:
-      return DecodeResult::kUnsupported;
+      return DecodeResult::kOtherLayout;
   }
   if (session.icc_profile != nullptr && !IsSrgbIccProfile(session.icc_profile, session.icc_length)) {
-    return DecodeResult::kUnsupported;
+    return DecodeResult::kColourProfile;
   }
-  if (!OrientationIsNormal(info)) return DecodeResult::kUnsupported;
+  if (!OrientationIsNormal(info)) return DecodeResult::kOrientation;
   result = AllocatePixels(info.image_width, info.image_height, kOpaqueBlack, &out);
   if (result != DecodeResult::kOk) return result;
   session.row.reserve(static_cast<size_t>(info.image_width) * 4);

@@ -30,23 +30,24 @@ using SpngContext = std::unique_ptr<spng_ctx, SpngContextDeleter>;
 // libspng only acts on the chunks it knows, so animation and cICP (coding
 // points that can make a picture HDR) are found by walking the chunk list. A
 // list that runs off the data is left for libspng to refuse.
-bool HasChunksLibspngIgnores(const uint8_t* data, size_t size) {
+// kOk when neither stands in the way.
+DecodeResult CheckChunksLibspngIgnores(const uint8_t* data, size_t size) {
   // BT.709 primaries, the sRGB transfer, RGB, full range: only restates sRGB.
   static constexpr uint8_t kSrgbCodePoints[] = {1, 13, 0, 1};
   uint64_t at = kSignatureSize;
   while (RangeInside(at, 8, size)) {
     const uint32_t length = ReadBe32(data + at);
     const uint8_t* type = data + at + 4;
-    if (std::memcmp(type, "acTL", 4) == 0) return true;
+    if (std::memcmp(type, "acTL", 4) == 0) return DecodeResult::kSeveralFrames;
     if (std::memcmp(type, "cICP", 4) == 0 &&
         (length != sizeof kSrgbCodePoints || !RangeInside(at + 8, length, size) ||
          std::memcmp(type + 4, kSrgbCodePoints, sizeof kSrgbCodePoints) != 0)) {
-      return true;
+      return DecodeResult::kColourProfile;
     }
-    if (std::memcmp(type, "IEND", 4) == 0) return false;
+    if (std::memcmp(type, "IEND", 4) == 0) return DecodeResult::kOk;
     at += 12 + static_cast<uint64_t>(length);
   }
-  return false;
+  return DecodeResult::kOk;
 }
 
 DecodeResult MapSpngError(int error) {
@@ -69,7 +70,7 @@ DecodeResult CheckMetadata(spng_ctx* ctx) {
   int ret = spng_get_iccp(ctx, &iccp);
   if (ret == SPNG_OK) {
     if (!IsSrgbIccProfile(reinterpret_cast<const uint8_t*>(iccp.profile), iccp.profile_len)) {
-      return DecodeResult::kUnsupported;
+      return DecodeResult::kColourProfile;
     }
   } else if (ret != SPNG_ECHUNKAVAIL) {
     return MapSpngError(ret);
@@ -84,14 +85,14 @@ DecodeResult CheckMetadata(spng_ctx* ctx) {
     ret = spng_get_gama_int(ctx, &gamma);
     if (ret == SPNG_OK) {
       const double off = std::fabs(static_cast<double>(gamma) - kSrgbGamma) / kSrgbGamma;
-      if (off > kGammaTolerance) return DecodeResult::kUnsupported;
+      if (off > kGammaTolerance) return DecodeResult::kGamma;
     } else if (ret != SPNG_ECHUNKAVAIL) {
       return MapSpngError(ret);
     }
     spng_chrm_int chrm{};
     ret = spng_get_chrm_int(ctx, &chrm);
     if (ret == SPNG_OK) {
-      if (!ChromaticityIsSrgb(chrm)) return DecodeResult::kUnsupported;
+      if (!ChromaticityIsSrgb(chrm)) return DecodeResult::kChromaticities;
     } else if (ret != SPNG_ECHUNKAVAIL) {
       return MapSpngError(ret);
     }
@@ -101,7 +102,7 @@ DecodeResult CheckMetadata(spng_ctx* ctx) {
   ret = spng_get_exif(ctx, &exif);
   if (ret == SPNG_OK) {
     if (ExifOrientation(reinterpret_cast<const uint8_t*>(exif.data), exif.length) != 1) {
-      return DecodeResult::kUnsupported;
+      return DecodeResult::kOrientation;
     }
   } else if (ret != SPNG_ECHUNKAVAIL) {
     return MapSpngError(ret);
@@ -113,7 +114,7 @@ DecodeResult DecodePngInto(const uint8_t* data, size_t size, DecodedImage& out) 
   if (size < kSignatureSize || std::memcmp(data, "\x89PNG\r\n\x1a\n", kSignatureSize) != 0) {
     return DecodeResult::kNotRecognised;
   }
-  if (HasChunksLibspngIgnores(data, size)) return DecodeResult::kUnsupported;
+  if (const DecodeResult ignored = CheckChunksLibspngIgnores(data, size); ignored != DecodeResult::kOk) return ignored;
 
   SpngContext ctx(spng_ctx_new(0));
   if (!ctx) return DecodeResult::kOutOfMemory;
@@ -126,7 +127,7 @@ DecodeResult DecodePngInto(const uint8_t* data, size_t size, DecodedImage& out) 
   spng_ihdr ihdr{};
   int ret = spng_get_ihdr(ctx.get(), &ihdr);
   if (ret != SPNG_OK) return MapSpngError(ret);
-  if (ihdr.bit_depth > 8) return DecodeResult::kUnsupported;
+  if (ihdr.bit_depth > 8) return DecodeResult::kDeepSamples;
   if (!DimensionsAllowed(ihdr.width, ihdr.height)) return DecodeResult::kTooLarge;
   // Refuse on metadata before the pixels are allocated where the chunks
   // come first; chunks after the image data are checked again below.

@@ -84,7 +84,7 @@ bool SupportedLayout(uint16_t photometric, uint16_t bits) {
 }
 
 DecodeResult CheckPage(TIFF* tiff, uint32_t* width, uint32_t* height) {
-  if (!TIFFLastDirectory(tiff)) return DecodeResult::kUnsupported;  // several pages
+  if (!TIFFLastDirectory(tiff)) return DecodeResult::kSeveralFrames;
   uint16_t bits = 0, photometric = 0, sample_format = 0, orientation = 0;
   if (TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, width) != 1 ||
       TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, height) != 1 ||
@@ -94,18 +94,18 @@ DecodeResult CheckPage(TIFF* tiff, uint32_t* width, uint32_t* height) {
   TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &sample_format);
   TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
-  if (bits > 8 || sample_format != SAMPLEFORMAT_UINT) return DecodeResult::kUnsupported;
-  if (!SupportedLayout(photometric, bits)) return DecodeResult::kUnsupported;
-  if (orientation != ORIENTATION_TOPLEFT) return DecodeResult::kUnsupported;
+  if (bits > 8) return DecodeResult::kDeepSamples;
+  if (sample_format != SAMPLEFORMAT_UINT || !SupportedLayout(photometric, bits)) return DecodeResult::kOtherLayout;
+  if (orientation != ORIENTATION_TOPLEFT) return DecodeResult::kOrientation;
 
   uint32_t icc_length = 0;
   void* icc = nullptr;
   if (TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &icc_length, &icc) == 1 &&
       !IsSrgbIccProfile(static_cast<const uint8_t*>(icc), icc_length)) {
-    return DecodeResult::kUnsupported;
+    return DecodeResult::kColourProfile;
   }
   char message[1024] = {};
-  if (!TIFFRGBAImageOK(tiff, message)) return DecodeResult::kUnsupported;
+  if (!TIFFRGBAImageOK(tiff, message)) return DecodeResult::kOtherLayout;
   return DimensionsAllowed(*width, *height) ? DecodeResult::kOk : DecodeResult::kTooLarge;
 }
 

@@ -29,7 +29,10 @@ struct Verdict {
 };
 
 constexpr DecodeResult kOk = DecodeResult::kOk, kDamaged = DecodeResult::kDamaged,
-                       kUnsupported = DecodeResult::kUnsupported, kTooLarge = DecodeResult::kTooLarge;
+                       kTooLarge = DecodeResult::kTooLarge, kSeveralFrames = DecodeResult::kSeveralFrames,
+                       kDeepSamples = DecodeResult::kDeepSamples, kColourProfile = DecodeResult::kColourProfile,
+                       kGamma = DecodeResult::kGamma, kChromaticities = DecodeResult::kChromaticities,
+                       kOrientation = DecodeResult::kOrientation, kOtherLayout = DecodeResult::kOtherLayout;
 
 Bytes Cut(const Bytes& bytes, size_t keep) { return Bytes(bytes.begin(), bytes.begin() + long(keep)); }
 Bytes Flip(Bytes bytes, size_t at) {
@@ -59,22 +62,22 @@ std::vector<Verdict> PngVerdicts() {
       {"png without IDAT", test::AppendChunk(Cut(good, 33), "IEND", {}), kDamaged},
       {"png short image data", test::MakePng({.width = 5, .height = 4, .samples = std::vector<uint16_t>(60, 9)}),
        kDamaged},
-      {"png acTL", Png({{"acTL", {0, 0, 0, 1, 0, 0, 0, 0}}}), kUnsupported},
+      {"png acTL", Png({{"acTL", {0, 0, 0, 1, 0, 0, 0, 0}}}), kSeveralFrames},
       {"png cICP sRGB", Png({{"cICP", {1, 13, 0, 1}}}), kOk},
-      {"png cICP HDR", Png({{"cICP", {9, 16, 0, 1}}}), kUnsupported},
-      {"png cICP limited range", Png({{"cICP", {1, 13, 0, 0}}}), kUnsupported},
-      {"png cICP cut short", Png({{"cICP", {1, 13, 0}}}), kUnsupported},
+      {"png cICP HDR", Png({{"cICP", {9, 16, 0, 1}}}), kColourProfile},
+      {"png cICP limited range", Png({{"cICP", {1, 13, 0, 0}}}), kColourProfile},
+      {"png cICP cut short", Png({{"cICP", {1, 13, 0}}}), kColourProfile},
       {"png iCCP sRGB", Png({{"iCCP", test::IccpChunk("ICC profile", "sRGB IEC61966-2.1")}}), kOk},
-      {"png iCCP P3", Png({{"iCCP", test::IccpChunk("ICC profile", "Display P3")}}), kUnsupported},
-      {"png iCCP named sRGB", Png({{"iCCP", test::IccpChunk("sRGB", "Adobe RGB (1998)")}}), kUnsupported},
+      {"png iCCP P3", Png({{"iCCP", test::IccpChunk("ICC profile", "Display P3")}}), kColourProfile},
+      {"png iCCP named sRGB", Png({{"iCCP", test::IccpChunk("sRGB", "Adobe RGB (1998)")}}), kColourProfile},
       {"png gAMA near 1/2.2", Png({{"gAMA", Be32s({45100})}}), kOk},
-      {"png gAMA 1", Png({{"gAMA", Be32s({100000})}}), kUnsupported},
+      {"png gAMA 1", Png({{"gAMA", Be32s({100000})}}), kGamma},
       {"png gAMA 1 with sRGB", Png({{"sRGB", {0}}, {"gAMA", Be32s({100000})}}), kOk},
       {"png cHRM sRGB", Png({{"cHRM", Be32s({31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000})}}), kOk},
-      {"png cHRM wide", Png({{"cHRM", Be32s({31270, 32900, 68000, 32000, 26500, 69000, 15000, 6000})}}), kUnsupported},
+      {"png cHRM wide", Png({{"cHRM", Be32s({31270, 32900, 68000, 32000, 26500, 69000, 15000, 6000})}}), kChromaticities},
       {"png eXIf upright", Png({{"eXIf", test::ExifTiff(1)}}), kOk},
-      {"png eXIf rotated", Png({{"eXIf", test::ExifTiff(6)}}), kUnsupported},
-      {"png eXIf rotated after IDAT", Png({}, {{"eXIf", test::ExifTiff(6)}}), kUnsupported},
+      {"png eXIf rotated", Png({{"eXIf", test::ExifTiff(6)}}), kOrientation},
+      {"png eXIf rotated after IDAT", Png({}, {{"eXIf", test::ExifTiff(6)}}), kOrientation},
       // Only the header is read: there are no rows at all.
       {"png vast", test::MakePng({.width = 1 << 17, .height = 1 << 17}), kTooLarge},
   };
@@ -104,7 +107,7 @@ std::vector<Verdict> BmpVerdicts() {
       {"bmp masks without alpha leave padding", masked(3, {0xFF0000, 0xFF00, 0xFF}), kOk, {0xFF030201}},
       {"bmp alpha bitfields", masked(6, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}), kOk, {0x10030201}},
       {"bmp without a green mask", masked(3, {0xFF0000, 0, 0xFF}), kOk, {0xFF030001}},
-      {"bmp masks wider than 8 bits", masked(3, {0x3FF00000, 0xFFC00, 0x3FF}), kUnsupported},
+      {"bmp masks wider than 8 bits", masked(3, {0x3FF00000, 0xFFC00, 0x3FF}), kDeepSamples},
       // Bottom row: red, then absolute green blue green; end of line; delta
       // right 1 and up 1 to the top row, blue; end of bitmap.
       {"bmp delta leaves pixels clear", rle8({1, 0, 0, 3, 1, 2, 1, 0, 0, 0, 0, 2, 1, 1, 1, 2, 0, 1}), kOk,
@@ -117,8 +120,8 @@ std::vector<Verdict> BmpVerdicts() {
       {"bmp delta past the picture", rle8({0, 2, 0, 9, 0, 1}), kDamaged},
       {"bmp runs without an end", rle8({2, 0, 0, 0}), kDamaged},
       {"bmp run of an index past the palette", rle8({1, 7, 0, 1}), kDamaged},
-      {"bmp linked profile", v5(test::kBmpLinked, {}), kUnsupported},
-      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, test::IccProfile("ProPhoto RGB")), kUnsupported},
+      {"bmp linked profile", v5(test::kBmpLinked, {}), kColourProfile},
+      {"bmp embedded ProPhoto", v5(test::kBmpEmbedded, test::IccProfile("ProPhoto RGB")), kColourProfile},
       {"bmp embedded sRGB", v5(test::kBmpEmbedded, test::IccProfile("sRGB IEC61966-2.1")), kOk},
       {"bmp no columns", MakeBmp({.width = 0, .height = 5}), kTooLarge},
       {"bmp negative width", MakeBmp({.width = -2}), kDamaged},
@@ -169,10 +172,10 @@ std::vector<Verdict> JpegVerdicts() {
       {"jpeg cut in the scans", Cut(progressive, progressive.size() / 2), kDamaged},
       {"jpeg sRGB profile", WithSegment(baseline, 0xE2, icc_tag, test::IccProfile("sRGB IEC61966-2.1")), kOk},
       {"jpeg Adobe RGB profile", WithSegment(baseline, 0xE2, icc_tag, test::IccProfile("Adobe RGB (1998)")),
-       kUnsupported},
+       kColourProfile},
       {"jpeg upright", WithSegment(baseline, 0xE1, exif_tag, test::ExifTiff(1)), kOk},
-      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, test::ExifTiff(6)), kUnsupported},
-      {"jpeg 12 bits", twelve_bits, kUnsupported},
+      {"jpeg rotated", WithSegment(baseline, 0xE1, exif_tag, test::ExifTiff(6)), kOrientation},
+      {"jpeg 12 bits", twelve_bits, kDeepSamples},
       {"jpeg vast", vast, kTooLarge},
   };
 }
@@ -188,10 +191,10 @@ std::vector<Verdict> TiffVerdicts() {
   Bytes corrupt = lzw;
   for (size_t i = 8; i < 400; i += 3) corrupt[i] = 0xFF;
   return {
-      {"tiff two pages", test::Convert(source + " " + source, "TIFF:a.tif"), kUnsupported},
-      {"tiff 16 bits", tiff("-depth 16"), kUnsupported},
-      {"tiff rotated", tiff("-orient RightTop"), kUnsupported},
-      {"tiff ProPhoto profile", profiled("ProPhoto RGB"), kUnsupported},
+      {"tiff two pages", test::Convert(source + " " + source, "TIFF:a.tif"), kSeveralFrames},
+      {"tiff 16 bits", tiff("-depth 16"), kDeepSamples},
+      {"tiff rotated", tiff("-orient RightTop"), kOrientation},
+      {"tiff ProPhoto profile", profiled("ProPhoto RGB"), kColourProfile},
       {"tiff sRGB profile", profiled("sRGB IEC61966-2.1"), kOk},
       {"tiff large LZW", lzw, kOk},
       {"tiff corrupt LZW", corrupt, kDamaged},

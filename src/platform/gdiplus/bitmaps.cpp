@@ -41,7 +41,13 @@ Status StatusOfDecode(repng::codecs::DecodeResult result) {
     case repng::codecs::DecodeResult::kOk: return Gdiplus::Ok;
     case repng::codecs::DecodeResult::kNotRecognised: return Gdiplus::UnknownImageFormat;
     case repng::codecs::DecodeResult::kDamaged: return Gdiplus::InvalidParameter;
-    case repng::codecs::DecodeResult::kUnsupported: return Gdiplus::NotImplemented;
+    case repng::codecs::DecodeResult::kSeveralFrames:
+    case repng::codecs::DecodeResult::kDeepSamples:
+    case repng::codecs::DecodeResult::kColourProfile:
+    case repng::codecs::DecodeResult::kGamma:
+    case repng::codecs::DecodeResult::kChromaticities:
+    case repng::codecs::DecodeResult::kOrientation:
+    case repng::codecs::DecodeResult::kOtherLayout: return Gdiplus::NotImplemented;
     case repng::codecs::DecodeResult::kTooLarge: return Gdiplus::ValueOverflow;
     case repng::codecs::DecodeResult::kOutOfMemory: return Gdiplus::OutOfMemory;
   }
