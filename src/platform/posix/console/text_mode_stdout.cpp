@@ -66,8 +66,9 @@ TextModeStdout::TextModeStdout() {
   std::fflush(stdout);
   converting_ = fopencookie(nullptr, "w", functions);
   if (converting_ == nullptr) return;
-  // A terminal sees each line as it is finished; a pipe or file gets blocks.
-  std::setvbuf(converting_, nullptr, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, BUFSIZ);
+  // Each line goes out as it is finished, to a pipe too: the desktop
+  // launcher's converter shows it at once, not at the end of the batch.
+  std::setvbuf(converting_, nullptr, _IOLBF, BUFSIZ);
   cout_buffer_ = std::make_unique<StdioStreambuf>(converting_);
   original_stdout_ = stdout;
   stdout = converting_;
