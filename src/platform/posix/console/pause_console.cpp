@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/posix/console/wait_for_key.h"
 #include "platform/runtime.h"
 
 namespace repng::runtime {
@@ -23,6 +24,8 @@ bool ReadOneByte() {
     return result == 1;
   }
 }
+
+}  // namespace
 
 void WaitForOneKey() {
   termios saved{};
@@ -46,8 +49,6 @@ void WaitForOneKey() {
   tcflush(STDIN_FILENO, TCIFLUSH);
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 }
-
-}  // namespace
 
 void PauseConsole() {
   std::cout.flush();
