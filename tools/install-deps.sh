@@ -11,7 +11,7 @@ packages=(
   imagemagick
   desktop-file-utils lintian dpkg-dev groff-base
   python3 python3-matplotlib
-  luit tmux
+  tmux
 )
 
 bash "$(dirname "$0")"/apt-install-missing.sh "${packages[@]}"

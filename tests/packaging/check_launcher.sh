@@ -17,7 +17,7 @@ wait_for() {
   local deadline=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.2; done
 }
-command -v luit > /dev/null || fail "luit is not installed (tools/install-deps.sh)"
+command -v tmux > /dev/null || fail "tmux is not installed (tools/install-deps.sh)"
 
 exec_line=$(sed -n 's/^Exec=//p' "$root/share/applications/repng.desktop")
 [ "$(grep -o '%F' <<<"$exec_line" | wc -l)" -eq 1 ] || fail "Exec line needs one %F: $exec_line"
@@ -30,8 +30,8 @@ cp "$src/samples/glow.png" "$work/drop/done.png"
 "$root/bin/repng" "$work/drop/done.png" < /dev/null > /dev/null || true
 quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
 files="$(quote "$work/drop/风景 1.bmp") $(quote "$work/drop/done.png")"
-# tmux hands the command to sh -c, with the client's PATH; exec keeps luit as
-# the pane's process, and the pane stays after it to be looked at.
+# tmux hands the command to sh -c, with the client's PATH; exec keeps the
+# launcher as the pane's process, and the pane stays after it to be looked at.
 PATH="$root/bin:$PATH" term set-option -g remain-on-exit on \; \
   new-session -d -s launcher -x 220 -y 20 -e LANG=C.UTF-8 -e LC_ALL= "exec ${exec_line/\%F/$files}"
 
@@ -46,16 +46,15 @@ grep -qE "^$work/drop/风景 1\.bmp，原大小：187\.55K，新大小：$size�
 grep -qE "^$work/drop/done\.png，原大小：$size，不处理。\$" <<<"$shown" || fail "unchanged file's line"
 [ "$(grep -c . <<<"$shown")" -eq 3 ] || fail "more than two lines and the prompt"
 
-# Still there at the pause, reading the terminal luit gives it.
+# Still there at the pause, reading the terminal itself.
 child=$(ps -o pid= --ppid "$(pane pane_pid)" | tr -d ' ')
-[ -n "$child" ] && [ "$(ps -o comm= -p "$child")" = repng ] || fail "repng is not running under luit"
+[ -n "$child" ] && [ "$(ps -o comm= -p "$child")" = repng ] || fail "repng is not running under the launcher"
 [[ $(readlink "/proc/$child/fd/0") == /dev/pts/* ]] || fail "repng's input is not a terminal"
 ! wait_for 2 dead || fail "repng left the pause without a key"
 
-# One key, no Enter, ends it.
+# One key, no Enter, ends it, with repng's status.
 term send-keys -t launcher x
 wait_for 30 dead || fail "repng still waiting after a key"
-# luit leaves its child unreaped: ended means gone or a zombie.
-ended() { [[ $(ps -o stat= -p "$child") != [^Z]* ]]; }
-wait_for 30 ended || fail "repng still running after luit ended"
+[ "$(pane pane_dead_status)" = 0 ] || fail "the launcher ended with status $(pane pane_dead_status)"
+! ps -p "$child" > /dev/null || fail "repng still there after the launcher ended"
 echo "launcher ok"

@@ -13,21 +13,22 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$build" && cpack -G DEB -B "$work/out" > "$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/out/repng_*_amd64.deb) || fail "no repng_<version>_amd64.deb"
 
-# Every shared library the program links must be a dependency, beside the
-# launcher's luit, and each dependency must be a real package.
+# Every shared library the programs link must be a dependency, and each
+# dependency must be a real package.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in luit libc6 libstdc++6 libspng0 libdeflate0 libjpeg62-turbo libgif7 libtiff6; do
+for lib in libc6 libstdc++6 libspng0 libdeflate0 libjpeg62-turbo libgif7 libtiff6; do
   grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 
 dpkg -x "$deb" "$work/root"
 root=$work/root/usr
-for f in bin/repng share/applications/repng.desktop share/man/man1/repng.1.gz \
+for f in bin/repng bin/repng-gbk-view share/applications/repng.desktop share/man/man1/repng.1.gz \
+         share/man/man1/repng-gbk-view.1.gz \
          share/icons/hicolor/scalable/apps/repng.svg share/doc/repng/copyright \
          share/doc/repng/changelog.gz; do
   [ -f "$root/$f" ] || fail "missing /usr/$f"
 done
-[ -x "$root/bin/repng" ] || fail "repng not executable"
+[ -x "$root/bin/repng" ] && [ -x "$root/bin/repng-gbk-view" ] || fail "repng or its launcher not executable"
 
 desktop-file-validate "$root/share/applications/repng.desktop" || fail "desktop entry"
 grep -q '^Terminal=true$' "$root/share/applications/repng.desktop" || fail "desktop Terminal"
