@@ -44,8 +44,26 @@ std::optional<FileBytes> ReadWholeFile(const Path& path);
 // The file's size, or nothing when it cannot be opened or measured.
 std::optional<DWORD> QueryFileSize(const Path& path);
 
+// What a failed overwrite left. Almost always the file as it was; in two
+// rare cases a picture that is not under its own name any more.
+struct WriteFailure {
+  enum class Kind {
+    kFileUnchanged,
+    // A file with several names was left damaged; its old content is whole
+    // in `where`.
+    kOldContentElsewhere,
+    // The old file left its name and nothing could be put there; the new
+    // content is whole in `where`.
+    kNewContentElsewhere,
+  };
+  Kind kind = Kind::kFileUnchanged;
+  Path where;  // a full path, as the user would type it
+};
+
 // Replaces the file's content with `length` bytes (length >= 1). True only
-// when the new content is complete on disk; on false the file is unchanged.
+// when the new content is complete on disk under the file's name; on false
+// the file is unchanged, but for the rare cases `failure` tells of.
 // With `expected`, a file that is no longer the one stamped (another program
 // saved over it, or removed it, since it was read) is left alone: false.
-bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileStamp* expected = nullptr);
+bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileStamp* expected = nullptr,
+                    WriteFailure* failure = nullptr);

@@ -155,11 +155,34 @@ bool MoveIntoPlace(const Path& final_path, const Path& new_name) {
   return false;
 }
 
+// The last try for a name that has lost its file: a complete copy of the new
+// content there, unless another program has put a file there meanwhile. A
+// copy cut short is taken away again.
+bool CopyUnderEmptyName(const Path& final_path, const BYTE* bytes, DWORD length) {
+  ScopedFileHandle copy(
+      CreateFileW(final_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.IsValid()) return false;
+  if (WriteAllAt(copy.Get(), bytes, length) && FlushFileBuffers(copy.Get())) return true;
+  copy.Close();
+  DeleteFileW(final_path.c_str());
+  return false;
+}
+
+// A path for the report: without the prefix that Windows puts on final
+// paths.
+Path AsTyped(const Path& path) {
+  const Path unc = TEXT("\\\\?\\UNC\\");
+  const Path local = TEXT("\\\\?\\");
+  if (path.starts_with(unc)) return TEXT("\\\\") + path.substr(unc.size());
+  if (path.starts_with(local)) return path.substr(local.size());
+  return path;
+}
+
 // Where the old content's copy stays when undoing a failed overwrite failed
 // too, so that every name of the file holds a damaged picture: beside the
 // file, under a name that says what it is and takes no other file's place,
-// or else under the hidden name it already has.
-void KeepOriginal(NewFile& original, const Path& final_path) {
+// or else under the hidden name it already has. Returns where it is.
+Path KeepOriginal(NewFile& original, const Path& final_path) {
   original.Keep();
   for (int attempt = 0; attempt < kMaxSiblingNames; ++attempt) {
     Path name = final_path + TEXT(".repng-original");
@@ -167,10 +190,11 @@ void KeepOriginal(NewFile& original, const Path& final_path) {
       name.push_back(TEXT('-'));
       name.push_back(static_cast<WCHAR>(TEXT('0') + attempt));
     }
-    if (MoveFileExW(original.Name().c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return;
+    if (MoveFileExW(original.Name().c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) return name;
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return;
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
   }
+  return original.Name();
 }
 
 // A file with several names keeps them all only when its content changes in
@@ -178,7 +202,7 @@ void KeepOriginal(NewFile& original, const Path& final_path) {
 // failed or killed overwrite leaves the old picture whole on disk, and a
 // failed one is undone under every name.
 bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, ULONGLONG old_length, const BYTE* bytes,
-                      DWORD length) {
+                      DWORD length, WriteFailure& failure) {
   // Taken before anything changes: running out of memory later would stop
   // the undoing.
   std::vector<BYTE> buffer(kCopyChunkBytes);
@@ -198,11 +222,12 @@ bool OverwriteInPlace(ScopedFileHandle& target, const Path& final_path, ULONGLON
   const bool restored = CopyContent(saved.Get(), target.Get(), old_length, buffer) && FlushFileBuffers(target.Get());
   target.Close();
   saved.Close();
-  if (!restored) KeepOriginal(*original, final_path);
+  if (!restored) failure = {WriteFailure::Kind::kOldContentElsewhere, AsTyped(KeepOriginal(*original, final_path))};
   return false;
 }
 
-bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, const FileStamp* expected) {
+bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, const FileStamp* expected,
+                    WriteFailure& failure) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(target.Get(), &info)) return false;
   // Another program's save since the read must not be overwritten with the
@@ -215,7 +240,7 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, c
 
   if (info.nNumberOfLinks > 1) {
     const ULONGLONG old_length = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    return OverwriteInPlace(target, *final_path, old_length, bytes, length);
+    return OverwriteInPlace(target, *final_path, old_length, bytes, length, failure);
   }
 
   std::optional<NewFile> new_file =
@@ -226,14 +251,27 @@ bool ReplaceContent(ScopedFileHandle& target, const BYTE* bytes, DWORD length, c
   // on Windows neither may the new one be.
   target.Close();
   if (repng::platform::kReplacementMustBeClosed && !new_file->Close()) return false;
-  const bool moved = MoveIntoPlace(*final_path, new_file->Name());
-  if (moved || !IsSurelyThere(*final_path)) new_file->Keep();
-  return moved;
+  if (MoveIntoPlace(*final_path, new_file->Name())) {
+    new_file->Keep();
+    return true;
+  }
+  if (IsSurelyThere(*final_path)) return false;
+  // The name has lost its file: it gets a copy of the new content, and the
+  // new file goes; or else the new file stays, named, as the only copy.
+  if (CopyUnderEmptyName(*final_path, bytes, length)) return true;
+  new_file->Keep();
+  new_file->Close();
+  failure = {WriteFailure::Kind::kNewContentElsewhere, AsTyped(new_file->Name())};
+  return false;
 }
 
 }  // namespace
 
-bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileStamp* expected) {
+bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileStamp* expected,
+                    WriteFailure* failure) {
+  WriteFailure ignored;
+  WriteFailure& outcome = failure != nullptr ? *failure : ignored;
+  outcome = {};
   if (bytes == nullptr || length < 1) return false;
   // The same check as an open that truncates would make (write access, no
   // sharing), without truncating: a read-only file, a file that another
@@ -246,7 +284,7 @@ bool WriteWholeFile(const Path& path, const BYTE* bytes, int length, const FileS
   if (!target.IsValid()) return false;
   const bool created = expected == nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
 
-  const bool replaced = ReplaceContent(target, bytes, static_cast<DWORD>(length), expected);
+  const bool replaced = ReplaceContent(target, bytes, static_cast<DWORD>(length), expected, outcome);
   if (!replaced && created) {
     target.Close();
     DeleteFileW(path.c_str());

@@ -22,3 +22,14 @@ inline constexpr char kNotProcessedTail[] = "\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA
 // "，写入失败，文件未改动。\n": the overwrite failed; the file is unchanged.
 inline constexpr char kWriteFailedTail[] =
     "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3\n";
+// "，写入失败，文件已损坏，原内容在%s。\n": the overwrite of a file with
+// several names failed and so did writing its old content back; where that
+// old content is kept.
+inline constexpr char kWriteFailedDamagedTail[] =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xD2\xD1\xCB\xF0\xBB\xB5"
+    "\xA3\xAC\xD4\xAD\xC4\xDA\xC8\xDD\xD4\xDA%s\xA1\xA3\n";
+// "，写入失败，原文件已移除，新图片在%s。\n": the old file left its name and
+// nothing could be put there; where the complete new picture is.
+inline constexpr char kWriteFailedNewElsewhereTail[] =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xD4\xAD\xCE\xC4\xBC\xFE\xD2\xD1\xD2\xC6\xB3\xFD"
+    "\xA3\xAC\xD0\xC2\xCD\xBC\xC6\xAC\xD4\xDA%s\xA1\xA3\n";

@@ -134,26 +134,45 @@ TEST_F(WholeFileTest, RefusedOrFailingOverwriteLeavesEverythingAsItWas) {
 }
 
 // ReplaceFileW can fail after the old file has left its name: the new file
-// then takes the name by a move, or, when that fails too, stays whole under
-// its hidden name.
-TEST_F(WholeFileTest, ReplaceThatLosesTheOldFileFallsBackToAMove) {
+// then takes the name by a move, or, when that fails too, a copy of it is
+// written there. Only when that fails as well does the new file stay whole
+// under its hidden name, and the caller learns where.
+TEST_F(WholeFileTest, ReplaceThatLosesTheOldFileStillPutsAPictureUnderTheName) {
   using posix::testing::FileFault;
+  const struct {
+    bool move_fails;
+    std::optional<FileFault> copy_fault;  // the copy's create, write or flush, after the new file's
+    bool written;
+  } cases[] = {
+      {false, std::nullopt, true},
+      {true, std::nullopt, true},
+      {true, FileFault::kCreateNew, false},
+      {true, FileFault::kWrite, false},
+      {true, FileFault::kFlush, false},
+  };
+  const Path hidden = WidePath(std::filesystem::canonical(scratch_.Folder()).string() + "/.~repng0");
   for (const bool unnamed : {true, false})
-    for (const bool move_fails : {false, true}) {
-      SCOPED_TRACE(std::string(unnamed ? "unnamed" : "named") + (move_fails ? ", move fails" : ""));
+    for (const auto& c : cases) {
+      SCOPED_TRACE("case " + std::to_string(&c - cases) + (unnamed ? ", unnamed" : ", named"));
       posix::testing::SetUnnamedFilesAllowed(unnamed);
       WriteBytes(scratch_.PathOf("photo.bmp"), std::string(1000, 'o'), 0640);
       posix::testing::InjectFileFault(FileFault::kReplaceAfterRemovingOld);
-      if (move_fails) posix::testing::InjectFileFault(FileFault::kMove);
-      const bool written = Overwrite("photo.bmp", "new");
+      if (c.move_fails) {
+        posix::testing::InjectFileFault(FileFault::kMove);
+      }
+      if (c.copy_fault) posix::testing::InjectFileFault(*c.copy_fault, 1);
+      WriteFailure failure;
+      const bool written = WriteWholeFile(Wide("photo.bmp"), reinterpret_cast<const BYTE*>("new"), 3, nullptr, &failure);
       posix::testing::ClearFileFaults();
-      EXPECT_EQ(written, !move_fails);
-      const std::string left = move_fails ? ".~repng0" : "photo.bmp";
+      EXPECT_EQ(written, c.written);
+      const std::string left = c.written ? "photo.bmp" : ".~repng0";
       ASSERT_EQ(scratch_.Names(), std::vector<std::string>{left});
       EXPECT_EQ(ReadBytes(scratch_.PathOf(left)), "new");
-      if (!move_fails) {
+      if (!c.move_fails) {
         EXPECT_EQ(PermissionBitsOf(scratch_.PathOf(left)), 0640u);
       }
+      EXPECT_EQ(failure.kind, c.written ? WriteFailure::Kind::kFileUnchanged : WriteFailure::Kind::kNewContentElsewhere);
+      EXPECT_EQ(failure.where, c.written ? Path() : hidden);
       ASSERT_EQ(unlink(scratch_.PathOf(left).c_str()), 0);
     }
 }
@@ -229,8 +248,13 @@ TEST_F(WholeFileTest, FailedOverwriteOfAHardLinkedFileIsUndone) {
       std::sort(names.begin(), names.end());
       posix::testing::InjectFileFault(c.fault, 1, c.failing);
       if (c.move_fails) posix::testing::InjectFileFault(FileFault::kMove);
-      EXPECT_FALSE(Overwrite("hard.png", "new"));
+      WriteFailure failure;
+      EXPECT_FALSE(WriteWholeFile(Wide("hard.png"), reinterpret_cast<const BYTE*>("new"), 3, nullptr, &failure));
       posix::testing::ClearFileFaults();
+      // Told apart from an unchanged file, with where the old content is.
+      EXPECT_EQ(failure.kind, c.kept ? WriteFailure::Kind::kOldContentElsewhere : WriteFailure::Kind::kFileUnchanged);
+      EXPECT_EQ(failure.where,
+                c.kept ? WidePath(std::filesystem::canonical(scratch_.Folder()).string() + "/" + c.kept) : Path());
 
       EXPECT_EQ(scratch_.Names(), names);
       if (c.kept) {

@@ -24,6 +24,8 @@ TEST(GbkToUtf8, ReportTextsReadAsTheirChinese) {
   EXPECT_EQ(Whole(kNewSizeTail), "，新大小：%s。\n");
   EXPECT_EQ(Whole(kNotProcessedTail), "，不处理。\n");
   EXPECT_EQ(Whole(kWriteFailedTail), "，写入失败，文件未改动。\n");
+  EXPECT_EQ(Whole(kWriteFailedDamagedTail), "，写入失败，文件已损坏，原内容在%s。\n");
+  EXPECT_EQ(Whole(kWriteFailedNewElsewhereTail), "，写入失败，原文件已移除，新图片在%s。\n");
   EXPECT_EQ(Whole(kSizeBytesFormat), "%u字节");
   // The console's prompt, CRLF kept; 0x80 is the euro sign of code page 936.
   EXPECT_EQ(Whole("\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n\x80"),

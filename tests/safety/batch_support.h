@@ -59,6 +59,7 @@ struct Report {
   size_t finished = 0;                     // lines that end a file's report
   size_t rewritten = 0;
   size_t write_failed = 0;
+  std::vector<std::string> elsewhere;  // where the lines say a picture is, when not under its name
   bool crashed = false;
 };
 Report ReadReport(const Batch& batch);

@@ -20,14 +20,23 @@ const std::string kSize = "(?:\\d+\xD7\xD6\xBD\xDA|\\d+\\.\\d\\dK|\xCE\xB4\xD6\x
 const std::string kNotProcessed = "\xA3\xAC\xB2\xBB\xB4\xA6\xC0\xED\xA1\xA3";                           // ，不处理。
 const std::string kWriteFailed =
     "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xCE\xB4\xB8\xC4\xB6\xAF\xA1\xA3";  // ，写入失败，文件未改动。
+// ，写入失败，文件已损坏，原内容在 and ，写入失败，原文件已移除，新图片在, each
+// before a path and 。
+const std::string kDamagedOldContentIn =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xCE\xC4\xBC\xFE\xD2\xD1\xCB\xF0\xBB\xB5"
+    "\xA3\xAC\xD4\xAD\xC4\xDA\xC8\xDD\xD4\xDA";
+const std::string kRemovedNewPictureIn =
+    "\xA3\xAC\xD0\xB4\xC8\xEB\xCA\xA7\xB0\xDC\xA3\xAC\xD4\xAD\xCE\xC4\xBC\xFE\xD2\xD1\xD2\xC6\xB3\xFD"
+    "\xA3\xAC\xD0\xC2\xCD\xBC\xC6\xAC\xD4\xDA";
 const std::string kNewSize = "\xA3\xAC\xD0\xC2\xB4\xF3\xD0\xA1\xA3\xBA";                               // ，新大小：
 const std::string kCrash = "\xB3\xCC\xD0\xF2\xB1\xC0\xC0\xA3\xC4\xF1~~~~ \xC7\xEB\xC1\xAA\xCF\xB5Veldrin\xBD\xE2\xBE\xF6!";
 const std::string kPause = "\xC7\xEB\xB0\xB4\xC8\xCE\xD2\xE2\xBC\xFC\xBC\xCC\xD0\xF8. . .\r\n";
 
 // 1: the name; 2: present when the write failed; 3: when the file was
-// rewritten.
+// rewritten; 4: where the picture is, when not under its name.
 const std::regex kFileLine("(.+?)(?:" + kNotImage + "|" + kOldSize + kSize + "(?:" + kNotProcessed + "|(" +
-                           kWriteFailed + ")|(" + kNewSize + ")" + kSize + "\xA1\xA3))\r\n");
+                           kWriteFailed + "|(?:" + kDamagedOldContentIn + "|" + kRemovedNewPictureIn +
+                           ")(.+)\xA1\xA3)|(" + kNewSize + ")" + kSize + "\xA1\xA3))\r\n");
 // The crash message, alone or after the head of a file's line (1: its name).
 const std::regex kCrashLine("(?:(.+?)" + kOldSize + kSize + ")?" + kCrash + "\r\n");
 
@@ -63,7 +72,8 @@ Report ReadReport(const Batch& batch) {
     if (std::regex_match(line, match, kFileLine) && names.count(match[1]) != 0) {
       ++report.finished;
       report.write_failed += match[2].matched ? 1 : 0;
-      report.rewritten += match[3].matched ? 1 : 0;
+      report.rewritten += match[4].matched ? 1 : 0;
+      if (match[3].matched) report.elsewhere.push_back(match[3]);
     } else if (std::regex_match(line, match, kCrashLine) && (!match[1].matched || names.count(match[1]) != 0)) {
       report.crashed = true;
     } else if (line != kPause) {

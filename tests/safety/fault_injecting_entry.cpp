@@ -3,8 +3,9 @@
 //   REPNG_FAIL_ALLOCATION=N  the Nth allocation through operator new after
 //                            the batch starts fails (std::bad_alloc, or null
 //                            from the nothrow forms);
-//   REPNG_FILE_FAULT=N       every call that reaches step N of the overwrite
-//                            fails (posix::testing::FileFault);
+//   REPNG_FILE_FAULT=N[:P],...  every call that reaches step N of the
+//                            overwrite fails (posix::testing::FileFault),
+//                            after the first P of them;
 //   REPNG_NAMED_NEW_FILES=1  new files are named from the start, as on file
 //                            systems without O_TMPFILE.
 // When the batch ends it writes "allocations <count> failed <0|1>" to
@@ -38,7 +39,14 @@ int FaultyProcessPathList(int argument_count, WCHAR* arguments[]) __asm__("__wra
 
 int FaultyProcessPathList(int argument_count, WCHAR* arguments[]) {
   using namespace repng::posix::testing;
-  if (const char* fault = std::getenv("REPNG_FILE_FAULT")) InjectFileFault(static_cast<FileFault>(std::atoi(fault)));
+  if (const char* faults = std::getenv("REPNG_FILE_FAULT")) {
+    for (char* at = const_cast<char*>(faults);; ++at) {
+      const long step = std::strtol(at, &at, 10);
+      const unsigned long passing = *at == ':' ? std::strtoul(at + 1, &at, 10) : 0;
+      InjectFileFault(static_cast<FileFault>(step), static_cast<unsigned>(passing));
+      if (*at != ',') break;
+    }
+  }
   SetUnnamedFilesAllowed(std::getenv("REPNG_NAMED_NEW_FILES") == nullptr);
   const char* failing = std::getenv("REPNG_FAIL_ALLOCATION");
   g_failing_allocation = failing != nullptr ? std::strtoull(failing, nullptr, 10) : 0;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/posix/kernel32/file_test_hooks.h"
 #include "safety/batch_support.h"
@@ -63,6 +64,52 @@ TEST(FaultTest, EachStepOfTheOverwriteFailsWithTheOldFileIntact) {
         ++tally.faults;
       }
   RecordTally("write faults", tally);
+}
+
+// The two failures that leave a picture away from its name: the line says
+// so and where it is, and it is whole there.
+TEST(FaultTest, AFailureThatMovesAPictureSaysWhereItIs) {
+  const std::string picture = MakeBmpPicture(40, 30, 2);
+  const ScratchFolder logs;
+  const auto step = [](FileFault fault) { return std::to_string(int(fault)); };
+  const struct {
+    std::string faults;
+    bool hard_linked;
+    const char* kept;  // the old content's name, or null: the new picture's place is the program's to pick
+  } cases[] = {
+      // The in-place write fails after the copy of the old content, and so
+      // does writing that back.
+      {step(FileFault::kWrite) + ":1", true, "photo.bmp.repng-original"},
+      // The old file leaves its name, and neither the move nor a copy of the
+      // new picture can take it.
+      {step(FileFault::kReplaceAfterRemovingOld) + "," + step(FileFault::kMove) + "," + step(FileFault::kCreateNew) +
+           ":1",
+       false, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hard_linked ? "hard-linked" : "replaced");
+    ScratchFolder folder;
+    testing::WriteBytes(folder.PathOf("photo.bmp"), picture);
+    if (c.hard_linked) {
+      ASSERT_EQ(link(folder.PathOf("photo.bmp").c_str(), folder.PathOf("other.bmp").c_str()), 0);
+    }
+    const Batch batch{REPNG_FAULTY_PROGRAM, folder.Folder(), {"photo.bmp"}, logs.PathOf("run")};
+    EXPECT_EQ(RunWithFaults(batch, {{"REPNG_FILE_FAULT", c.faults}}), 0);
+    const Report report = ReadReport(batch);
+    EXPECT_EQ(report.foreign_lines, std::vector<std::string>{});
+    EXPECT_EQ(report.write_failed, 1u);
+    ASSERT_EQ(report.elsewhere.size(), 1u);
+    const std::string where = report.elsewhere[0];
+    const std::string real_folder = std::filesystem::canonical(folder.Folder()).string() + "/";
+    ASSERT_TRUE(where.starts_with(real_folder)) << where;
+    if (c.kept) {
+      EXPECT_EQ(where, real_folder + c.kept);
+      EXPECT_EQ(testing::ReadBytes(where), picture);
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(folder.PathOf("photo.bmp")));
+      EXPECT_TRUE(IsPngOf(picture, testing::ReadBytes(where))) << where;
+    }
+  }
 }
 
 // The allocation counter's last words: "allocations <n> failed <0|1>".

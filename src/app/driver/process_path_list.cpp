@@ -25,6 +25,22 @@ BitmapOwner DecodeFile(const Path& path, FileStamp* stamp) {
   return BitmapOwner(LoadImageToHBitmap(bytes->data.get(), bytes->count));
 }
 
+// The end of the line of a file whose overwrite failed: unchanged, or, in the
+// two rare cases, where its picture is.
+void PrintWriteFailure(const WriteFailure& failure) {
+  switch (failure.kind) {
+    case WriteFailure::Kind::kOldContentElsewhere:
+      std::printf(kWriteFailedDamagedTail, WideToNarrow(failure.where, CP_ACP).c_str());
+      return;
+    case WriteFailure::Kind::kNewContentElsewhere:
+      std::printf(kWriteFailedNewElsewhereTail, WideToNarrow(failure.where, CP_ACP).c_str());
+      return;
+    case WriteFailure::Kind::kFileUnchanged:
+      break;
+  }
+  std::fputs(kWriteFailedTail, stdout);
+}
+
 // Encodes the picture and overwrites the file when the PNG form is smaller,
 // then prints the end of the file's line.
 void ReplaceWhenSmaller(const Path& path, HBITMAP bitmap, DWORD old_size, const FileStamp& stamp) {
@@ -37,8 +53,9 @@ void ReplaceWhenSmaller(const Path& path, HBITMAP bitmap, DWORD old_size, const 
   }
   // Only over the file that was read: a save by another program since then
   // is not replaced by the older picture.
-  if (!WriteWholeFile(path, png.get(), static_cast<int>(png_length), &stamp)) {
-    std::fputs(kWriteFailedTail, stdout);
+  WriteFailure failure;
+  if (!WriteWholeFile(path, png.get(), static_cast<int>(png_length), &stamp, &failure)) {
+    PrintWriteFailure(failure);
     return;
   }
   std::printf(kNewSizeTail, FormatSize(png_length).c_str());
