@@ -79,9 +79,9 @@ class Process {
     input_ = -1;
   }
   // Reads standard output and errors until `wanted` is in one of them, the
-  // program closes both, or 20 seconds pass.
-  bool ReadUntil(const std::string& wanted) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(20);
+  // program closes both, or `seconds` pass.
+  bool ReadUntil(const std::string& wanted, int seconds = 20) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
     while (output.find(wanted) == std::string::npos && errors.find(wanted) == std::string::npos) {
       if (output_ < 0 && errors_ < 0) return false;
       pollfd fds[2] = {{output_, POLLIN, 0}, {errors_, POLLIN, 0}};
@@ -92,7 +92,8 @@ class Process {
     }
     return true;
   }
-  void ReadToEnd() { ReadUntil(std::string("\0never", 6)); }
+  // A whole batch, slow under the sanitizers on a loaded machine.
+  void ReadToEnd() { ReadUntil(std::string("\0never", 6), 240); }
   // Still running after `milliseconds`?
   bool StillRunningAfter(int milliseconds) const {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
