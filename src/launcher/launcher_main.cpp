@@ -106,6 +106,10 @@ void ShowOutput(int input, GbkToUtf8& converter) {
   if (showing) WriteAll(STDOUT_FILENO, converter.Finish());
 }
 
+std::string CannotStart(int error) {
+  return std::string("无法启动 repng。\nrepng could not be started: ") + std::strerror(error) + "\n";
+}
+
 int WaitForProgram(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0)
@@ -137,7 +141,7 @@ int main(int /*argc*/, char* argv[]) {
 
   int pipe_ends[2];
   if (pipe2(pipe_ends, O_CLOEXEC) != 0) {
-    ComplainAndPause(std::string("无法启动 repng。\nrepng could not be started: ") + std::strerror(errno) + "\n");
+    ComplainAndPause(CannotStart(errno));
     return 127;
   }
   // Ctrl+C is for repng; this program stays to say how it ended.
@@ -149,7 +153,7 @@ int main(int /*argc*/, char* argv[]) {
   close(pipe_ends[1]);
   if (error != 0) {
     close(pipe_ends[0]);
-    ComplainAndPause(std::string("无法启动 repng。\nrepng could not be started: ") + std::strerror(error) + "\n");
+    ComplainAndPause(CannotStart(error));
     return 127;
   }
   ShowOutput(pipe_ends[0], converter);
