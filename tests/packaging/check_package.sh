@@ -37,7 +37,7 @@ grep -q '^Terminal=true$' "$root/share/applications/repng.desktop" || fail "desk
 # rewrite drops and what a kill can leave.
 man_text=$(zcat "$root/share/man/man1/repng.1.gz" | groff -man -Tutf8 -ww -k -P-cbou 2>"$work/groff.err")
 [ -s "$work/groff.err" ] && { cat "$work/groff.err"; fail "man page warnings"; }
-for phrase in 不是图片 不处理 新大小 写入失败 "EXIT STATUS" FILES "~repng0" repng-original tEXt iconv luit; do
+for phrase in 不是图片 不处理 新大小 写入失败 文件已损坏 新图片在 "EXIT STATUS" FILES "~repng0" repng-original tEXt iconv repng-gbk-view; do
   grep -q "$phrase" <<<"$man_text" || fail "man page lacks $phrase"
 done
 
