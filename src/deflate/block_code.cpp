@@ -151,10 +151,12 @@ void PlanHeader(HeaderSearch search, DynamicCode* code) {
 }
 
 // Evens out counts along stretches of near-equal values (each within
-// percent of the stretch's first, zero staying zero) so that the code
+// percent of the stretch's first, or within least of it) so that the code
 // lengths form runs the header sends cheaply. Runs that are already long
-// are left alone.
-void SmoothCounts(uint32_t* counts, int n, uint32_t percent) {
+// are left alone. With least above 0, unused symbols among rare ones join
+// their neighbours' stretch: a code for a symbol never sent costs nothing
+// but can save the header a break in a run.
+void SmoothCounts(uint32_t* counts, int n, uint32_t percent, uint32_t least) {
   int end = n;
   while (end > 0 && counts[end - 1] == 0) --end;
   std::array<bool, kLitLenSymbols> keep{};
@@ -169,15 +171,15 @@ void SmoothCounts(uint32_t* counts, int n, uint32_t percent) {
   for (int i = 0; i <= end; ++i) {
     const uint64_t first = counts[start];
     const uint64_t value = i < end ? counts[i] : 0;
-    const uint64_t slack = std::max<uint64_t>(first * percent / 100, 1);
-    const bool joins = i < end && !keep[i] && !keep[start] && (value == 0) == (first == 0) &&
+    const uint64_t slack = std::max<uint64_t>(first * percent / 100, std::max(least, 1u));
+    const bool joins = i < end && !keep[i] && !keep[start] && (least > 0 || (value == 0) == (first == 0)) &&
                        value + slack >= first && value <= first + slack;
     if (joins && i > start) {
       sum += value;
       continue;
     }
     if (i - start >= 4 && !keep[start]) {
-      const auto average = static_cast<uint32_t>(std::max<uint64_t>((sum + (i - start) / 2) / (i - start), first == 0 ? 0 : 1));
+      const auto average = static_cast<uint32_t>(std::max<uint64_t>((sum + (i - start) / 2) / (i - start), sum == 0 ? 0 : 1));
       std::fill(counts + start, counts + i, average);
     }
     start = i;
@@ -190,10 +192,15 @@ void SmoothCounts(uint32_t* counts, int n, uint32_t percent) {
 void BuildSmallestDynamicCode(const Histogram& counts, DynamicCode* code) {
   BuildDynamicCode(counts, HeaderSearch::kThorough, code);
   uint64_t best = DynamicBlockBits(counts, *code);
-  for (const uint32_t percent : {10u, 30u, 60u}) {
+  struct Smoothing {
+    uint32_t percent;
+    uint32_t least;
+  };
+  for (const Smoothing smoothing : {Smoothing{10, 0}, Smoothing{30, 0}, Smoothing{60, 0}, Smoothing{10, 2},
+                                    Smoothing{20, 4}, Smoothing{40, 8}}) {
     Histogram smoothed = counts;
-    SmoothCounts(smoothed.litlen.data(), kLitLenSymbols, percent);
-    SmoothCounts(smoothed.dist.data(), kDistSymbols, percent);
+    SmoothCounts(smoothed.litlen.data(), kLitLenSymbols, smoothing.percent, smoothing.least);
+    SmoothCounts(smoothed.dist.data(), kDistSymbols, smoothing.percent, smoothing.least);
     DynamicCode candidate;
     BuildDynamicCode(smoothed, HeaderSearch::kThorough, &candidate);
     const uint64_t bits = DynamicBlockBits(counts, candidate);
@@ -287,8 +294,16 @@ uint64_t StoredBlockBits(size_t bytes, uint64_t start_bit) {
 uint64_t EstimateBlockBits(const Histogram& counts, size_t bytes) {
   DynamicCode code;
   BuildDynamicCode(counts, HeaderSearch::kQuick, &code);
+  // The writer fills gaps among rare symbols to shorten the header; one
+  // such code here keeps split and round choices from overpricing headers.
+  Histogram smoothed = counts;
+  SmoothCounts(smoothed.litlen.data(), kLitLenSymbols, 20, 4);
+  SmoothCounts(smoothed.dist.data(), kDistSymbols, 20, 4);
+  DynamicCode filled;
+  BuildDynamicCode(smoothed, HeaderSearch::kQuick, &filled);
   // Starting at bit 6 a stored block pads the most.
-  return std::min({DynamicBlockBits(counts, code), FixedBlockBits(counts), StoredBlockBits(bytes, 6)});
+  return std::min({DynamicBlockBits(counts, code), DynamicBlockBits(counts, filled), FixedBlockBits(counts),
+                   StoredBlockBits(bytes, 6)});
 }
 
 }  // namespace repng::deflate

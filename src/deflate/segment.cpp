@@ -12,14 +12,14 @@ namespace repng::deflate {
 namespace {
 
 constexpr EffortParams kEfforts[] = {
-    // depth, nice, rounds, patience, least gain, split refined, final lengths
-    {8, 32, 0, 0, 0, false, false},      // 1
-    {24, 64, 1, 0, 0, false, false},     // 2
-    {48, 128, 3, 0, 7, false, true},     // 3
-    {96, 258, 6, 1, 7, true, true},      // 4
-    {1024, 258, 10, 1, 8, true, true},   // 5
-    {4096, 258, 15, 2, 10, true, true},  // 6
-    {8192, 258, 30, 3, 0, true, true},   // 7
+    // depth, nice, rounds, patience, least gain, split refined, final lengths, resplits
+    {8, 32, 0, 0, 0, false, false, 0},      // 1
+    {24, 64, 1, 0, 0, false, false, 0},     // 2
+    {48, 128, 3, 0, 7, false, true, 0},     // 3
+    {96, 258, 6, 1, 7, true, true, 0},      // 4
+    {1024, 258, 10, 1, 8, true, true, 0},   // 5
+    {4096, 258, 15, 2, 10, true, true, 1},  // 6
+    {8192, 258, 30, 3, 0, true, true, 2},   // 7
 };
 
 size_t ByteCount(std::span<const Symbol> symbols) {
@@ -182,6 +182,12 @@ void MergeNeighbours(SegmentResult* result) {
   }
 }
 
+uint64_t SegmentBits(const SegmentResult& result) {
+  uint64_t bits = 0;
+  for (const Block& block : result.blocks) bits += BlockBits(result, block.symbol_begin, block.symbol_end);
+  return bits;
+}
+
 }  // namespace
 
 EffortParams ParamsForEffort(int effort) {
@@ -226,6 +232,19 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   // From a refined start, fewer rounds reach the blocks' own optimum.
   RefineBlocks(whole.symbols, splits, &parser, Seed::kRefined, BlockRounds(params), begin, window_start, result);
   MergeNeighbours(result);
+  // Refined blocks shift their best ends: split again on their parse and
+  // keep the outcome while it is smaller.
+  uint64_t bits = SegmentBits(*result);
+  for (int pass = 0; pass < params.resplits; ++pass) {
+    const std::vector<size_t> again = splitter.Split(result->symbols);
+    SegmentResult next;
+    RefineBlocks(result->symbols, again, &parser, Seed::kRefined, BlockRounds(params), begin, window_start, &next);
+    MergeNeighbours(&next);
+    const uint64_t next_bits = SegmentBits(next);
+    if (next_bits >= bits) break;
+    bits = next_bits;
+    *result = std::move(next);
+  }
 }
 
 }  // namespace repng::deflate

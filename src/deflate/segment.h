@@ -23,6 +23,7 @@ struct EffortParams {
   // Split on the whole segment's refined parse rather than on the lazy one.
   bool split_refined;
   bool final_lengths;  // one last round priced on the real code lengths
+  int resplits;        // further splits of the refined blocks while they gain
 };
 
 EffortParams ParamsForEffort(int effort);

@@ -136,6 +136,37 @@ TEST(DynamicCode, HeaderRunsDescribeTheLengthsAndShrinkTheHeader) {
   EXPECT_LE(DynamicBlockBits(counts, thorough), FixedBlockBits(counts));
 }
 
+// Rare literals scattered with gaps, as filtered picture data leaves them:
+// giving the unused ones among them a code turns the header's broken runs
+// into whole ones.
+TEST(DynamicCode, GapsAmongRareSymbolsAreFilledWhenThatIsSmaller) {
+  Histogram counts;
+  for (int s = 0; s < 256; ++s) counts.litlen[s] = (s * 7 + s / 3) % 5 == 0 ? 0 : 1 + s % 3;
+  counts.litlen[0] = 4000;
+  counts.litlen[257] = 900;
+  counts.litlen[258] = 300;
+  for (int d = 0; d < 24; ++d) counts.dist[d] = d % 4 == 1 ? 0 : 2;
+  counts.dist[0] = 700;
+  DynamicCode plain, smallest;
+  BuildDynamicCode(counts, HeaderSearch::kThorough, &plain);
+  BuildSmallestDynamicCode(counts, &smallest);
+  int filled = 0;
+  for (int s = 0; s < kLitLenSymbols; ++s) {
+    if (counts.litlen[s] == 0 && smallest.litlen_lengths[s] != 0) ++filled;
+  }
+  EXPECT_GT(filled, 10);
+  EXPECT_LT(DynamicBlockBits(counts, smallest) + 60, DynamicBlockBits(counts, plain));
+  // Still a complete code that every used symbol is in.
+  std::vector<uint8_t> litlen(smallest.litlen_lengths.begin(), smallest.litlen_lengths.end());
+  EXPECT_EQ(KraftSum(litlen), 1u << 15);
+  for (int s = 0; s < kLitLenSymbols; ++s) {
+    if (counts.litlen[s] != 0) {
+      EXPECT_NE(smallest.litlen_lengths[s], 0) << s;
+    }
+  }
+  EXPECT_LE(EstimateBlockBits(counts, 50000), DynamicBlockBits(counts, plain));
+}
+
 TEST(BlockSizes, StoredBlocksCountTheirPaddingAndPieces) {
   EXPECT_EQ(StoredBlockBits(0, 0), 3u + 5 + 32);
   EXPECT_EQ(StoredBlockBits(10, 5), 3u + 0 + 32 + 80);
