@@ -81,9 +81,13 @@ class BinaryTrees {
 }  // namespace
 
 void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search) {
-  offsets_.assign(end - begin + 1, 0);
+  const size_t n = end - begin;
+  offsets_.assign(n + 1, 0);
   matches_.clear();
-  matches_.reserve((end - begin) * 2);
+  // The budget bounds the memory; capacity grows in steps up to it, never
+  // past it, since doubling could take twice what is used.
+  const size_t budget = n * kAveragePerPosition + kBudgetSlack;
+  matches_.reserve(std::min(budget, n * 2 + kMaxPerPosition));
   BinaryTrees trees;
   const uint32_t stop = static_cast<uint32_t>(end);
   for (uint32_t cur = 0; cur < stop; ++cur) {
@@ -91,14 +95,19 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
     if (cur >= begin) offsets_[pos] = static_cast<uint32_t>(matches_.size());
     if (stop - cur < static_cast<uint32_t>(kMinMatch)) continue;
     const bool record = cur >= begin;
+    if (record && matches_.capacity() - matches_.size() < kMaxPerPosition) {
+      matches_.reserve(std::min(budget, matches_.capacity() + matches_.capacity() / 2 + kMaxPerPosition));
+    }
     const size_t first = matches_.size();
     trees.Insert(data, cur, stop, search, record, &matches_);
-    if (matches_.size() - first > kMaxPerPosition) {
-      matches_.erase(matches_.begin() + static_cast<ptrdiff_t>(first),
-                     matches_.end() - static_cast<ptrdiff_t>(kMaxPerPosition));
+    // Positions may spend what those before them left unused.
+    const size_t earned = record ? (pos + 1) * kAveragePerPosition + kBudgetSlack - first : 0;
+    const size_t keep = std::min(kMaxPerPosition, earned);
+    if (matches_.size() - first > keep) {
+      matches_.erase(matches_.begin() + static_cast<ptrdiff_t>(first), matches_.end() - static_cast<ptrdiff_t>(keep));
     }
   }
-  offsets_[end - begin] = static_cast<uint32_t>(matches_.size());
+  offsets_[n] = static_cast<uint32_t>(matches_.size());
 }
 
 }  // namespace repng::deflate

@@ -26,9 +26,13 @@ struct MatchSearch {
 // one's distance.
 class MatchCache {
  public:
-  // At most this many matches per position are kept (the longest ones), so
-  // that the cache stays within a few times the bytes it covers.
+  // At most this many matches per position are kept (the longest ones),
+  // and on average over the positions so far at most kAveragePerPosition
+  // (plus kBudgetSlack in all), so that the cache stays within about 28
+  // bytes per byte it covers. Picture data averages 1 to 4.5.
   static constexpr size_t kMaxPerPosition = 24;
+  static constexpr size_t kAveragePerPosition = 6;
+  static constexpr size_t kBudgetSlack = 64 * 1024;
 
   void Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search);
 

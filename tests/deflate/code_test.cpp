@@ -198,6 +198,38 @@ TEST(BlockSplitter, SplitsWhereTheDataChanges) {
 
 // Every cached match must be real: a wrong one is a corrupt stream. Data
 // with runs, near-repeats and long shared prefixes stresses the trees.
+// Copies of one string, each with one byte changed, nearer to the start in
+// each later copy: the nearer copies match for fewer bytes than the farther
+// ones, so that many positions find a long run of ever longer matches.
+TEST(MatchCache, StaysWithinItsBudgetWhereEveryPositionMatchesMuch) {
+  std::vector<uint8_t> pattern(250);
+  uint32_t state = 11;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return static_cast<uint8_t>(state >> 24);
+  };
+  for (uint8_t& byte : pattern) byte = next();
+  std::vector<uint8_t> data;
+  while (data.size() < 400000) {
+    for (ptrdiff_t changed = std::ssize(pattern) - 1; changed >= 3; changed -= 5) {
+      data.insert(data.end(), pattern.begin(), pattern.end());
+      data[data.size() - pattern.size() + static_cast<size_t>(changed)] = next();
+    }
+  }
+  MatchCache cache;
+  const EffortParams params = ParamsForEffort(7);
+  cache.Build(data.data(), 0, data.size(), MatchSearch{params.max_depth, params.nice_length});
+  size_t total = 0, capped = 0;
+  for (size_t pos = 0; pos < data.size(); ++pos) {
+    const size_t count = cache.At(pos).size();
+    ASSERT_LE(count, MatchCache::kMaxPerPosition);
+    ASSERT_LE(total + count, (pos + 1) * MatchCache::kAveragePerPosition + MatchCache::kBudgetSlack) << pos;
+    total += count;
+    if (count == MatchCache::kMaxPerPosition) ++capped;
+  }
+  EXPECT_GT(capped, 1000u);
+}
+
 TEST(MatchCache, EveryMatchIsRealAndLengthsIncrease) {
   std::vector<uint8_t> data;
   uint32_t state = 7;
