@@ -50,9 +50,10 @@ struct DynamicCode {
   uint64_t header_bits = 0;  // from HLIT to the last token
 };
 
-// How hard to look for the smallest header: the quick plan tries the eight
-// combinations of the run-length codes; the thorough one then chooses every
-// run by shortest path over the resulting code, while that gains.
+// How hard to look for the smallest header: the quick plan cuts runs
+// greedily with every run-length code, and again without code 16; the
+// thorough one tries all eight combinations of the codes, then chooses
+// every run by shortest path over the resulting code, while that gains.
 enum class HeaderSearch { kQuick, kThorough };
 
 // The code for counts (end of block counted once); max_length caps the codes.

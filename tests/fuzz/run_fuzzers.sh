@@ -43,11 +43,11 @@ done
 # For deflate: a first byte (effort, segment size) before text, a picture,
 # zeros, noise and a short period.
 mkdir -p "$seeds/deflate"
-{ printf '\005'; head -c 20000 "$root/README.md"; } >"$seeds/deflate/text"
-{ printf '\203'; cat "$root/samples/glow.png"; } >"$seeds/deflate/png"
-{ printf '\002'; head -c 40000 /dev/zero; } >"$seeds/deflate/zeros"
-{ printf '\206'; head -c 3000 /dev/urandom; } >"$seeds/deflate/noise"
-{ printf '\204'; for i in $(seq 1000); do printf 'abcabd'; done; } >"$seeds/deflate/period"
+{ printf '\104'; head -c 6000 "$root/README.md"; } >"$seeds/deflate/text"
+{ printf '\202'; head -c 7000 "$root/samples/glow.png"; } >"$seeds/deflate/png"
+{ printf '\301'; head -c 7000 /dev/zero; } >"$seeds/deflate/zeros"
+{ printf '\207'; head -c 2500 /dev/urandom; } >"$seeds/deflate/noise"
+{ printf '\106'; for i in $(seq 400); do printf 'abcabd'; done; } >"$seeds/deflate/period"
 
 summary=()
 for target in "${targets[@]}"; do
@@ -58,9 +58,9 @@ for target in "${targets[@]}"; do
     # inputs only give the mutator bytes that change nothing.
     roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=5123) ;;
     load) inputs[0]=$seeds/image ;;
-    # Long enough to cross a few 4 KiB segments; longer inputs only slow
+    # Long enough to cross a few 1 KiB segments; longer inputs only slow
     # the round trips down.
-    deflate) inputs=("$seeds/deflate"); options=(-max_len=16384) ;;
+    deflate) inputs=("$seeds/deflate"); options=(-max_len=8192) ;;
   esac
   echo "== fuzz_$target for ${seconds}s"
   executed=0; crashes=0; start=$SECONDS
