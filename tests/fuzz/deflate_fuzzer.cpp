@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace repng::deflate;
   if (size == 0) return 0;
   constexpr int kEfforts[8] = {1, 2, 3, 4, 5, 5, 6, 7};
-  constexpr size_t kSegments[4] = {kDefaultSegmentSize, kMinSegmentSize, 2 * kMinSegmentSize, 5 * kMinSegmentSize};
-  constexpr size_t kLongestAtHighEffort = 3000;
+  constexpr size_t kSegments[4] = {kDefaultSegmentSize, kMinSegmentSize, 2 * kMinSegmentSize, 3 * kMinSegmentSize};
+  constexpr size_t kLongestAtHighEffort = 2000;
   Settings settings;
   settings.effort = kEfforts[data[0] & 7];
   if (settings.effort > 5 && size > kLongestAtHighEffort) settings.effort = 3;

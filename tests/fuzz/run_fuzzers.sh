@@ -43,11 +43,11 @@ done
 # For deflate: a first byte (effort, segment size) before text, a picture,
 # zeros, noise and a short period.
 mkdir -p "$seeds/deflate"
-{ printf '\104'; head -c 6000 "$root/README.md"; } >"$seeds/deflate/text"
-{ printf '\202'; head -c 7000 "$root/samples/glow.png"; } >"$seeds/deflate/png"
-{ printf '\301'; head -c 7000 /dev/zero; } >"$seeds/deflate/zeros"
-{ printf '\207'; head -c 2500 /dev/urandom; } >"$seeds/deflate/noise"
-{ printf '\106'; for i in $(seq 400); do printf 'abcabd'; done; } >"$seeds/deflate/period"
+{ printf '\104'; head -c 4000 "$root/README.md"; } >"$seeds/deflate/text"
+{ printf '\202'; head -c 4000 "$root/samples/glow.png"; } >"$seeds/deflate/png"
+{ printf '\301'; head -c 4000 /dev/zero; } >"$seeds/deflate/zeros"
+{ printf '\207'; head -c 1800 /dev/urandom; } >"$seeds/deflate/noise"
+{ printf '\106'; for i in $(seq 300); do printf 'abcabd'; done; } >"$seeds/deflate/period"
 
 summary=()
 for target in "${targets[@]}"; do
@@ -58,9 +58,9 @@ for target in "${targets[@]}"; do
     # inputs only give the mutator bytes that change nothing.
     roundtrip) inputs=("$seeds/roundtrip"); options=(-max_len=5123) ;;
     load) inputs[0]=$seeds/image ;;
-    # Long enough to cross a few 1 KiB segments; longer inputs only slow
+    # Long enough to cross three 1 KiB segments; longer inputs only slow
     # the round trips down.
-    deflate) inputs=("$seeds/deflate"); options=(-max_len=8192) ;;
+    deflate) inputs=("$seeds/deflate"); options=(-max_len=4096) ;;
   esac
   echo "== fuzz_$target for ${seconds}s"
   executed=0; crashes=0; start=$SECONDS
