@@ -103,13 +103,15 @@ namespace {
 // the room for their stream and its compressor.
 size_t TrialBytes(size_t filtered, int level) { return 2 * filtered + CompressorBytes(level); }
 
-// Screens `trials` into `finalists`, each on its worker's compressor.
-// `reductions` are the sampled rows when `sample` is not the whole picture;
-// sizes are then estimates for the whole.
+// One compressor a worker, made when the worker first needs it.
+using WorkerCompressors = std::vector<std::optional<ZlibCompressor>>;
+
+// Screens `trials` into `finalists`, each on its worker's compressor at
+// `level`. `reductions` are the sampled rows when `sample` is not the whole
+// picture; sizes are then estimates for the whole.
 void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sample,
             const std::vector<Trial>& trials, size_t first_index, int level, Finalists* finalists,
-            Workers& workers) {
-  std::vector<std::optional<ZlibCompressor>> compressors(workers.Count());
+            Workers& workers, WorkerCompressors& compressors) {
   // The first reduction is the widest.
   const unsigned most = TrialsAtOnce(TrialBytes(FilteredSizeOf(reductions.front().raster), level));
   workers.Run(trials.size() - first_index, [&](size_t offset, unsigned worker) {
@@ -141,7 +143,9 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
   if (trials->empty()) throw EncoderFault("no trials");
   const size_t kept = std::max<size_t>(budget.reductions_kept, 1);
   Finalists ranking(std::max<size_t>(budget.finalists, kept * budget.first_strategies.size()));
-  Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking, workers);
+  // Both rounds screen at one level: their compressors serve both.
+  WorkerCompressors compressors(workers.Count());
+  Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking, workers, compressors);
   std::vector<Screened> ranked = ranking.Take();
 
   std::vector<size_t> best_reductions;
@@ -159,7 +163,7 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
 
   Finalists finalists(std::max<size_t>(budget.finalists, 1));
   for (Screened& s : ranked) finalists.Offer(std::move(s));
-  Screen(reductions, sample, *trials, second_round, budget.screening_level, &finalists, workers);
+  Screen(reductions, sample, *trials, second_round, budget.screening_level, &finalists, workers, compressors);
   return finalists.Take();
 }
 
@@ -236,7 +240,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
   size_t largest = 0;
   for (const Screened& finalist : finalists) largest = std::max(largest, finalist.filtered.size());
-  std::vector<std::optional<ZlibCompressor>> compressors(workers.Count());
+  WorkerCompressors compressors(workers.Count());
   std::vector<std::vector<uint8_t>> strong =
       CompressDistinct(all, strong_first, [&](size_t finalist, unsigned worker) {
         if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
