@@ -4,13 +4,13 @@
 // one of the lighter settings below instead of the one the program ships,
 // so that what each costs and saves can be measured in one run; with
 // --strategies it also prints the size each filter strategy reaches on its
-// own (libdeflate 12, no zopfli), to tune the search budget. The times are
+// own (libdeflate 12, no optimal pass), to tune the search budget. The times are
 // the search's and the file writer's (no decoding, no verification).
 //
 // Build (after building repng_pngenc and repng_codecs in build/):
 //   g++ -std=c++20 -O2 -Isrc bench/encoder_bench.cpp -o build/encoder_bench
-//     build/librepng_pngenc.a build/librepng_codecs.a
-//     -lspng -lpng -ltiff -ljpeg -lgif -ldeflate -lzopfli -lpthread
+//     build/librepng_pngenc.a build/librepng_deflate.a build/librepng_codecs.a
+//     -lspng -lpng -ltiff -ljpeg -lgif -ldeflate -lpthread
 // (one command line)
 // Run: build/encoder_bench [--setting=NAME] [--strategies] FILE...
 #include <chrono>
@@ -60,11 +60,7 @@ struct Setting {
 };
 const Setting kSettings[] = {
     {"shipped", [](repng::png::SearchBudget*) {}},
-    // At most five zopfli rounds everywhere; the shipped search gives large
-    // pictures' pieces 15, and smaller pictures up to 15 as time allows.
-    {"five-rounds", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 5; }},
-    {"one-round", [](repng::png::SearchBudget* b) { b->zopfli_max_rounds = 1; }},
-    {"no-zopfli", [](repng::png::SearchBudget* b) { b->zopfli_best = false; }},
+    {"no-optimal", [](repng::png::SearchBudget* b) { b->optimal_pass = false; }},
     {"light",
      [](repng::png::SearchBudget* b) {
        using repng::png::FilterStrategy;
@@ -74,7 +70,7 @@ const Setting kSettings[] = {
        b->screening_level = 1;
        b->screening_sample = 0;
        b->finalists = 1;
-       b->zopfli_best = false;
+       b->optimal_pass = false;
      }},
 };
 

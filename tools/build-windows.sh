@@ -288,19 +288,6 @@ if NeedsBuild; then
   EndPackage
 fi
 
-SelectPackage libzopfli-dev
-# Caches made before the parts' headers were installed are made again.
-if NeedsBuild || [ ! -f "$prefix/include/zopfli/deflate.h" ]; then
-  BeginPackage
-  CMakePackage -DZOPFLI_BUILD_SHARED=OFF
-  # Where Debian puts them, and where the code looks: zopfli.h and, as in
-  # Debian's package, the headers of its parts (deflate.h and the rest).
-  mkdir -p "$prefix/include/zopfli"
-  mv "$prefix/include/zopfli.h" "$prefix/include/zopfli/"
-  cp "$src"/src/zopfli/*.h "$prefix/include/zopfli/"
-  EndPackage
-fi
-
 prefix_path=$(IFS=';'; echo "${prefixes[*]}")
 build=
 # Libraries found in another cache folder would stay in CMake's cache.

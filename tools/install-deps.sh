@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev
-  zlib1g-dev libspng-dev libpng-dev libdeflate-dev libzopfli-dev libgif-dev libtiff-dev libjpeg62-turbo-dev
+  zlib1g-dev libspng-dev libpng-dev libdeflate-dev libgif-dev libtiff-dev libjpeg62-turbo-dev
+  libzopfli-dev  # the deflate benchmark's reference only: never linked into repng
   clang-14 libclang-rt-14-dev libfuzzer-14-dev
   imagemagick
   desktop-file-utils lintian dpkg-dev groff-base

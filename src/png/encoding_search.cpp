@@ -12,6 +12,7 @@
 #include "png/chunk_writer.h"
 #include "png/colour_summary.h"
 #include "png/encoder_fault.h"
+#include "png/optimal_pass.h"
 #include "png/palette_order.h"
 #include "png/parallel_trials.h"
 #include "png/row_sample.h"
@@ -33,7 +34,6 @@ struct Screened {
   size_t size;
   size_t trial;  // ties go to the earlier trial, so the order of work does not matter
   std::vector<uint8_t> filtered;
-  size_t stream_size;  // of what was screened, at the screening level
   bool operator<(const Screened& other) const {
     return std::tie(size, trial) < std::tie(other.size, other.trial);
   }
@@ -66,13 +66,6 @@ class Finalists {
   std::mutex lock_;
   std::vector<Screened> kept_;
 };
-
-size_t ZlibSizeAt(int level, const std::vector<uint8_t>& data) {
-  ZlibCompressor compressor(level);
-  const size_t size = compressor.StreamSize(data.data(), data.size(), kUnbounded);
-  if (size == 0) throw EncoderFault("deflate refused an unbounded stream");
-  return size;
-}
 
 }  // namespace
 
@@ -128,7 +121,7 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
     std::vector<uint8_t> filtered = FilterImage(raster, trial.strategy);
     const size_t stream_size = compressors[worker]->StreamSize(filtered.data(), filtered.size(), max_stream);
     if (stream_size == 0) return;  // larger than every kept trial
-    finalists->Offer(Screened{ScaleToWhole(stream_size, sample) + layout, index, std::move(filtered), stream_size});
+    finalists->Offer(Screened{ScaleToWhole(stream_size, sample) + layout, index, std::move(filtered)});
   }, most);
 }
 
@@ -168,35 +161,14 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
 }
 
 // The strong pass over the finalists: libdeflate's strong level for each,
-// then zopfli for the best few when the budget allows; the smallest file
-// wins, ties to the better screened finalist. `layouts` holds each
+// then the optimal pass for the best when the budget allows; the smallest
+// file wins, ties to the better screened finalist. `layouts` holds each
 // finalist's PLTE and tRNS bytes.
 struct Compressed {
   std::vector<uint8_t> stream;
   size_t finalist = 0;
   std::string method;
 };
-
-// The best finalist's sampled rows, on which zopfli must first show that it
-// pays, and their stream at the final level; an empty sample when zopfli
-// needs no such proof.
-struct ZopfliProbe {
-  std::vector<uint8_t> sample;
-  size_t strong_size = 0;
-};
-
-// Whether zopfli gains enough over the strong level on the probe to be worth
-// its time on the whole: on gradients its match finder takes minutes on a
-// large picture and gains nothing.
-bool ZopfliPaysOn(const ZopfliProbe& probe, size_t whole_size, const SearchBudget& budget, Workers& workers) {
-  // The rounds the whole would get, in the sample's own pieces.
-  ZopfliSettings rounds = ZopfliSettingsFor(budget, whole_size);
-  rounds.pieces = ZopfliSettingsFor(budget, probe.sample.size()).pieces;
-  const std::vector<uint8_t> zopfli =
-      ZopfliCompressZlib(probe.sample.data(), probe.sample.size(), rounds, workers);
-  return static_cast<double>(zopfli.size()) <
-         static_cast<double>(probe.strong_size) * (1.0 - settings::kZopfliProbeGain);
-}
 
 // For each of `order` (indices of finalists), the position in `order` of the
 // first finalist with the same filtered data. Strategies often agree on a
@@ -234,7 +206,7 @@ std::vector<std::vector<uint8_t>> CompressDistinct(
 }
 
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
-                             const SearchBudget& budget, const ZopfliProbe& probe, Workers& workers) {
+                             const SearchBudget& budget, Workers& workers) {
   std::vector<size_t> all(finalists.size());
   std::iota(all.begin(), all.end(), size_t{0});
   const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
@@ -252,7 +224,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
         return stream;
       },
       workers, TrialsAtOnce(TrialBytes(largest, budget.final_level)));
-  compressors.clear();  // zopfli's caches take their place at the peak
+  compressors.clear();  // the optimal pass's segments take their place at the peak
   // A finalist's stream lives in the slot of the first with its data.
   const auto strong_of = [&](size_t finalist) -> std::vector<uint8_t>& { return strong[strong_first[finalist]]; };
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
@@ -267,15 +239,10 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   const auto strongest = [&] {
     return Compressed{std::move(strong_of(first)), first, "deflate-" + std::to_string(budget.final_level)};
   };
-  if (!budget.zopfli_best) return strongest();
-  if (!probe.sample.empty() && !ZopfliPaysOn(probe, finalists[first].filtered.size(), budget, workers)) {
-    return strongest();
-  }
+  if (!budget.optimal_pass) return strongest();
 
-  const std::vector<uint8_t>& data = finalists[first].filtered;
-  std::vector<uint8_t> zopfli =
-      ZopfliCompressZlib(data.data(), data.size(), ZopfliSettingsFor(budget, data.size()), workers);
-  if (file_size(first, zopfli) < strong_size) return {std::move(zopfli), first, "zopfli"};
+  std::vector<uint8_t> optimal = OptimalZlibStream(finalists[first].filtered, workers);
+  if (file_size(first, optimal) < strong_size) return {std::move(optimal), first, "optimal"};
   return strongest();
 }
 
@@ -293,7 +260,6 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
   const RowSample sample = ChooseRowSample(reductions.front().raster, budget.screening_sample);
   std::vector<Trial> trials;
   std::vector<Screened> finalists;
-  ZopfliProbe probe;
   if (sample.IsWhole()) {
     finalists = ScreenAll(reductions, sample, budget, &trials, workers);
   } else {
@@ -302,25 +268,18 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
       sampled.push_back({reduction.name, TakeSampledRows(reduction.raster, sample)});
     }
     finalists = ScreenAll(sampled, sample, budget, &trials, workers);
-    if (budget.zopfli_probe && !finalists.empty()) {
-      // The sample is screened at the final level wherever it is probed.
-      Screened& best = finalists.front();
-      probe.strong_size = budget.screening_level == budget.final_level ? best.stream_size
-                                                                        : ZlibSizeAt(budget.final_level, best.filtered);
-      probe.sample = std::move(best.filtered);  // the whole picture's rows replace it next
-    }
     FilterWholeFinalists(reductions, trials, &finalists, workers);
   }
   if (finalists.empty()) throw EncoderFault("no finalist");
   // From here only the finalists' filtered rows are read: the unfiltered
   // rows of every reduction, each up to the picture's size, go before the
-  // strong passes, whose zopfli caches are the largest part of the peak.
+  // strong passes, whose segments are the largest part of the peak.
   for (ReducedCandidate& reduction : reductions) std::vector<uint8_t>().swap(reduction.raster.rows);
   std::vector<size_t> layouts;
   for (const Screened& finalist : finalists) {
     layouts.push_back(LayoutChunksSize(reductions[trials[finalist.trial].reduction].raster));
   }
-  Compressed winner = CompressFinalists(finalists, layouts, budget, probe, workers);
+  Compressed winner = CompressFinalists(finalists, layouts, budget, workers);
 
   const Trial& trial = trials[finalists[winner.finalist].trial];
   ReducedCandidate& reduction = reductions[trial.reduction];

@@ -20,40 +20,12 @@ std::vector<FilterStrategy> OtherStrategies() {
           S::kEntropy, S::kBigrams, S::kBigramEntropy, S::kBruteForce};
 }
 
-int ZopfliRounds(size_t bytes_per_worker, size_t minimum, int maximum) {
-  const size_t most = static_cast<size_t>(std::max(maximum, 1));
-  return static_cast<int>(
-      std::clamp<size_t>(kZopfliWork / std::max<size_t>(bytes_per_worker, 1), std::min(minimum, most), most));
-}
-
-void ChooseZopfli(size_t filtered_bytes, double compressed_fraction, SearchBudget* budget) {
-  ZopfliSettings& zopfli = budget->zopfli;
-  if (filtered_bytes <= kZopfliMinimum) return;
-  if (filtered_bytes <= kTiny) {
-    // The block splitter costs more than the picture here (tens of
-    // milliseconds on a few kilobytes). Only the best finalist after
-    // libdeflate gets zopfli: a second one, even within 2 percent of it,
-    // won 25 bytes over the whole benchmark corpus for a third more
-    // processor time on small pictures.
-    budget->zopfli_best = true;
-    zopfli.split_blocks = false;
-    zopfli.pieces = 1;
-    return;
-  }
-  // Beyond kMedium a round takes seconds, and on gradients minutes. Up to
-  // kLarge even photographic wallpapers may gain the half percent that
-  // zopfli's rounds find; beyond, their time outgrows it.
-  if (filtered_bytes > kMedium && compressed_fraction > kRepetitiveFraction) {
-    if (compressed_fraction > kDrawnFraction && filtered_bytes > kLarge) return;
-    budget->zopfli_probe = true;
-  }
-  // One finalist in pieces shared by the workers. Beyond a few tens of
-  // kilobytes zopfli seldom beats libdeflate's strongest level without its
-  // block splitter, and with it often does even at a single round.
-  budget->zopfli_best = true;
-  zopfli.pieces = 2;
-  zopfli.split_blocks = true;
-  if (filtered_bytes > kMedium) zopfli.max_blocks = 0;
+// The optimal pass gains most where the data repeats (icons, drawings,
+// screenshots): 0.5 to 5 percent over libdeflate's strongest level. On large
+// photographs it gains a tenth of a percent for several times the time of
+// the rest of their search.
+bool OptimalPassPays(size_t filtered_bytes, double compressed_fraction) {
+  return filtered_bytes <= kLarge || compressed_fraction <= kDrawnFraction;
 }
 
 }  // namespace
@@ -75,7 +47,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = OtherStrategies();
     budget.screening_level = kSmallScreeningLevel;
     budget.finalists = kSmallFinalists;
-    ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
+    budget.optimal_pass = true;
     return budget;
   }
   const bool grainy = compressed_fraction > kGrainyFraction;
@@ -83,9 +55,8 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
     budget.screening_level = kQuickScreeningLevel;
     budget.final_level = filtered_bytes <= kMedium ? kStrongestLevel : kGrainyLargeFinalLevel;
-    // No zopfli: without a sample to probe it would run on every grainy
-    // picture, photographs included, whose PNG seldom beats their JPEG,
-    // for 10 to 60 s each and half a percent at best.
+    // No optimal pass: on photographs, whose PNG seldom beats their JPEG,
+    // it gains half a percent at best.
     return budget;
   }
   if (filtered_bytes > kHuge) {
@@ -106,19 +77,8 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.screening_sample = kLargeSample;
     budget.finalists = 1;
   }
-  ChooseZopfli(filtered_bytes, compressed_fraction, &budget);
+  budget.optimal_pass = OptimalPassPays(filtered_bytes, compressed_fraction);
   return budget;
-}
-
-ZopfliSettings ZopfliSettingsFor(const SearchBudget& budget, size_t filtered_bytes) {
-  ZopfliSettings settings = budget.zopfli;
-  const size_t max_piece = filtered_bytes <= kMedium ? kZopfliMaxPiece : kLargeZopfliMaxPiece;
-  settings.pieces = std::max(settings.pieces, (filtered_bytes + max_piece - 1) / max_piece);
-  size_t minimum_rounds = 1;
-  if (settings.split_blocks) minimum_rounds = filtered_bytes <= kMedium ? kSplitMinimumRounds : kLargeZopfliRounds;
-  settings.iterations = ZopfliRounds(filtered_bytes / std::max<size_t>(settings.pieces, 1), minimum_rounds,
-                                     budget.zopfli_max_rounds);
-  return settings;
 }
 
 }  // namespace repng::png

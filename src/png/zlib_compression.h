@@ -1,5 +1,5 @@
-// The zlib streams of IDAT: libdeflate for screening and for the strong final
-// pass, zopfli where the time budget allows it.
+// libdeflate's zlib streams: the screening of every trial and the strong
+// pass over the finalists.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,6 @@
 struct libdeflate_compressor;
 
 namespace repng::png {
-
-class Workers;
 
 // libdeflate's strongest level.
 inline constexpr int kStrongestDeflateLevel = settings::kStrongestLevel;
@@ -52,26 +50,5 @@ class ZlibCompressor {
 // About the memory a compressor of that level holds: libdeflate's levels 10
 // to 12 take 8.6 MiB, the others 0.7 MiB at most.
 size_t CompressorBytes(int level);
-
-// How zopfli spends its time on one stream.
-struct ZopfliSettings {
-  int iterations = 15;
-  // Zopfli's own block splitter: a large fixed cost (tens of milliseconds
-  // even on a few kilobytes) that gains little on small pictures.
-  bool split_blocks = false;
-  // Consecutive pieces of the data, shared out among the workers; each still
-  // finds matches in the data before it, so a piece costs only its block
-  // headers, and zopfli's caches grow with a piece, not with the data.
-  size_t pieces = 1;
-  // Most blocks the splitter may cut a piece into, 0 for no limit; zopfli's
-  // own default of 15 is coarse for a megabyte of screenshot.
-  int max_blocks = 15;
-};
-
-// A zlib stream of `size` bytes made by zopfli, its pieces shared out among
-// `workers`. Slow: at 15 iterations roughly 100 to 200 kilobytes a second
-// per worker.
-std::vector<uint8_t> ZopfliCompressZlib(const uint8_t* data, size_t size, const ZopfliSettings& settings,
-                                        Workers& workers);
 
 }  // namespace repng::png

@@ -13,7 +13,9 @@
 #include "png/chunk_writer.h"
 #include "png/colour_summary.h"
 #include "png/encoder_fault.h"
+#include "deflate/deflate.h"
 #include "png/filter_strategies.h"
+#include "png/optimal_pass.h"
 #include "png/palette_order.h"
 #include "png/parallel_trials.h"
 #include "png/reductions.h"
@@ -227,24 +229,29 @@ TEST(FilterStrategies, BigramFiltersDoNotDependOnWhatWasFilteredBefore) {
   }
 }
 
-TEST(ZlibCompression, ZopfliPiecesJoinIntoOneValidStream) {
-  std::vector<uint8_t> data(20000);
-  // Two kinds of content, so that the pieces differ.
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i < 9000 ? (i * i) >> 7 : (i % 37) * 5);
+// Beyond a segment the optimal pass parses segments on the workers; the
+// stream is one, and its bytes the same on any number of them.
+TEST(OptimalPass, SegmentsOnAnyNumberOfWorkersMakeOneStream) {
+  std::vector<uint8_t> data(deflate::kDefaultSegmentSize * 2 + 5000);
+  // Two kinds of content, so that the segments differ.
+  for (size_t i = 0; i < data.size(); ++i) {
+    data[i] = static_cast<uint8_t>(i < data.size() / 3 ? (i * i) >> 11 : (i % 37) * 5 + (i >> 16));
+  }
   const std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> decompressor(
       libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
   ASSERT_NE(decompressor, nullptr);
-  Workers workers(3);
-  for (const size_t pieces : {size_t{1}, size_t{2}, size_t{3}, size_t{7}}) {
-    for (const bool split : {false, true}) {
-      const std::vector<uint8_t> stream = ZopfliCompressZlib(data.data(), data.size(), {2, split, pieces}, workers);
-      // Without an out-size pointer libdeflate insists on exactly data.size() bytes.
-      std::vector<uint8_t> restored(data.size());
-      EXPECT_EQ(libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(), restored.data(),
-                                           restored.size(), nullptr),
-                LIBDEFLATE_SUCCESS);
-      EXPECT_EQ(restored, data) << pieces << " pieces";
-    }
+  std::vector<uint8_t> first;
+  for (const unsigned count : {1u, 3u}) {
+    Workers workers(count);
+    const std::vector<uint8_t> stream = OptimalZlibStream(data, workers);
+    std::vector<uint8_t> restored(data.size());
+    // Without an out-size pointer libdeflate insists on exactly data.size() bytes.
+    EXPECT_EQ(libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(), restored.data(),
+                                         restored.size(), nullptr),
+              LIBDEFLATE_SUCCESS);
+    EXPECT_EQ(restored, data) << count << " workers";
+    if (first.empty()) first = stream;
+    EXPECT_EQ(stream, first) << count << " workers";
   }
 }
 

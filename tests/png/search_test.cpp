@@ -74,8 +74,7 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
   const SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
                             .strategies = {FilterStrategy::kPaeth, FilterStrategy::kBruteForce},
                             .screening_level = kStrongestDeflateLevel, .screening_sample = 8 * 1024,
-                            .finalists = 2, .zopfli_best = true,
-                            .zopfli = {.split_blocks = true, .pieces = 2}};
+                            .finalists = 2, .optimal_pass = true};
   const Encoding first = FindSmallestEncodingWithin(image, budget);
   const Encoding second = FindSmallestEncodingWithin(image, budget);
   EXPECT_EQ(first.zlib_stream, second.zlib_stream);
