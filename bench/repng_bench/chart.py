@@ -22,6 +22,7 @@ TIME_TICKS = [0.1, 0.2, 0.5, 1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 500
 STYLES = {
     report.REPNG: dict(marker="*", color="#d62728", s=260, zorder=5),
     report.REPNG_ALT: dict(marker="*", color="#ff9896", s=200, zorder=4),
+    report.REPNG_ONE_CORE: dict(marker="*", color="#f7b6d2", s=200, zorder=4),
     "zopflipng": dict(marker="s", color="#1f77b4"),
     "ect -9": dict(marker="D", color="#2ca02c"),
     "ect": dict(marker="d", color="#98df8a"),

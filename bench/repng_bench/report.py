@@ -9,10 +9,15 @@ from dataclasses import dataclass, field
 
 REPNG = "repng"
 REPNG_ALT = "repng alt"  # a second build, measured beside the first
+REPNG_ONE_CORE = "repng, 1 core"  # the same build held to one processor
+REPNG_RUNS = (REPNG, REPNG_ALT, REPNG_ONE_CORE)
 # The summary's byte columns, and the speed repng is held to.
 SUMMARY_PEERS = ["zopflipng", "ect -9", "ect", "oxipng"]
 TIME_TARGET = "oxipng"
 TIME_FACTOR = 3.0
+# repng's wall time on one processor over its time on all of them, where the
+# one-processor run was made (the large categories).
+SPEEDUP_TARGET = 1.8
 
 
 @dataclass
@@ -38,6 +43,7 @@ class ToolTotals:
     after: int = 0
     repng_after: int = 0  # repng's bytes on the same files
     seconds: float = 0.0  # the whole invocation
+    cpu_seconds: float = 0.0  # its processes' processor time; 0 in runs that did not measure it
     failures: int = 0     # files without a usable result
     batch_failure: str = ""
     whole: bool = True    # ran on every file repng accepted
@@ -59,6 +65,7 @@ def Totals(run: CategoryRun) -> dict[str, ToolTotals]:
             files=len(names), before=sum(sizes[n] for n in names),
             after=sum(batch.outcomes[n].bytes_after for n in names),
             repng_after=sum(repng[n].bytes_after for n in names), seconds=batch.seconds,
+            cpu_seconds=batch.cpu_seconds,
             failures=sum(1 for n in names if batch.outcomes[n].failure),
             batch_failure=batch.failure, whole=set(names) == accepted)
     return totals
@@ -78,24 +85,37 @@ def TimeRatio(totals: dict[str, ToolTotals], tool: str) -> float | None:
     return Ratio(totals[REPNG].seconds, t.seconds) if t and t.whole else None
 
 
+def CpuRatio(totals: dict[str, ToolTotals], tool: str) -> float | None:
+    t = totals.get(tool)
+    return Ratio(totals[REPNG].cpu_seconds, t.cpu_seconds) if t and t.whole else None
+
+
+def Speedup(totals: dict[str, ToolTotals]) -> float | None:
+    """repng's wall time on one processor over its time on all of them."""
+    one = totals.get(REPNG_ONE_CORE)
+    return Ratio(one.seconds, totals[REPNG].seconds) if one and one.whole else None
+
+
 def _RatioText(value: float | None) -> str:
     return "-" if value is None else "%.3f" % value
 
 
 def CategoryTable(totals: dict[str, ToolTotals]) -> list[str]:
-    lines = ["| tool | files | bytes before | bytes after | saved | wall s "
-             "| repng ÷ tool, bytes | repng ÷ tool, time | failed |",
-             "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    lines = ["| tool | files | bytes before | bytes after | saved | wall s | processor s "
+             "| repng ÷ tool, bytes | repng ÷ tool, time | repng ÷ tool, processor | failed |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for name, t in totals.items():
-        byte_ratio = time_ratio = "-"
+        byte_ratio = time_ratio = cpu_ratio = "-"
         if name != REPNG:
             byte_ratio = _RatioText(BytesRatio(totals, name))
             time_ratio = _RatioText(TimeRatio(totals, name))
+            cpu_ratio = _RatioText(CpuRatio(totals, name))
         files = "%d%s" % (t.files, "" if t.whole else " (subset)")
         failed = "%d%s" % (t.failures, " + " + t.batch_failure if t.batch_failure else "")
-        lines.append("| %s | %s | %s | %s | %.2f%% | %.2f | %s | %s | %s |" % (
+        lines.append("| %s | %s | %s | %s | %.2f%% | %.2f | %s | %s | %s | %s | %s |" % (
             name, files, format(t.before, ","), format(t.after, ","), t.saved_percent,
-            t.seconds, byte_ratio, time_ratio, failed))
+            t.seconds, "%.2f" % t.cpu_seconds if t.cpu_seconds else "-", byte_ratio, time_ratio,
+            cpu_ratio, failed))
     return lines
 
 
@@ -161,6 +181,7 @@ class Verdict:
     category: str
     bytes: dict          # peer -> (repng ÷ peer, met)
     time: tuple | None   # (repng ÷ oxipng, met), or None when oxipng did not run
+    speedup: tuple | None = None  # (one processor ÷ all, met), where it was measured
 
     @property
     def missed(self) -> list[str]:
@@ -168,6 +189,8 @@ class Verdict:
         missed = ["bytes vs " + ", ".join(beaten)] if beaten else []
         if self.time and not self.time[1]:
             missed.append("time %.2f × %s > %g" % (self.time[0], TIME_TARGET, TIME_FACTOR))
+        if self.speedup and not self.speedup[1]:
+            missed.append("speedup %.2f < %g" % (self.speedup[0], SPEEDUP_TARGET))
         return missed
 
 
@@ -175,17 +198,19 @@ def MakeVerdict(category: str, totals: dict[str, ToolTotals]) -> Verdict:
     """bytes at most every peer's; time at most TIME_FACTOR × oxipng's."""
     checks = {}
     for name, t in totals.items():
-        if name not in (REPNG, REPNG_ALT) and t.files:
+        if name not in REPNG_RUNS and t.files:
             checks[name] = (BytesRatio(totals, name), t.repng_after <= t.after)
     ratio = TimeRatio(totals, TIME_TARGET)
     time = None if ratio is None else (ratio, ratio <= TIME_FACTOR)
-    return Verdict(category, checks, time)
+    speedup = Speedup(totals)
+    return Verdict(category, checks, time,
+                   None if speedup is None else (speedup, speedup >= SPEEDUP_TARGET))
 
 
 def SummaryTable(results: list[CategoryResult]) -> list[str]:
     lines = ["| category | files | bytes ÷ zopflipng | ÷ ECT -9 | ÷ ECT | ÷ oxipng "
-             "| time ÷ oxipng | repng peak | verdict |",
-             "|---|---:|---:|---:|---:|---:|---:|---:|---|"]
+             "| time ÷ oxipng | processor ÷ oxipng | speedup, 1 core → all | repng peak | verdict |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"]
     for result in results:
         t = result.totals
         cells = []
@@ -193,9 +218,12 @@ def SummaryTable(results: list[CategoryResult]) -> list[str]:
             text = _RatioText(BytesRatio(t, peer))
             cells.append(text + (" (subset)" if peer in t and not t[peer].whole else ""))
         missed = MakeVerdict(result.category, t).missed
-        lines.append("| %s | %d | %s | %s | %.0f MiB | %s |" % (
+        cpu = CpuRatio(t, TIME_TARGET) if t[REPNG].cpu_seconds else None
+        speedup = Speedup(t)
+        lines.append("| %s | %d | %s | %s | %s | %s | %.0f MiB | %s |" % (
             result.category, t[REPNG].files, " | ".join(cells),
-            _RatioText(TimeRatio(t, TIME_TARGET)), result.peak_kib.get(REPNG, 0) / 1024,
+            _RatioText(TimeRatio(t, TIME_TARGET)), _RatioText(cpu),
+            "-" if speedup is None else "%.2f" % speedup, result.peak_kib.get(REPNG, 0) / 1024,
             "**missed**: " + "; ".join(missed) if missed else "met"))
     return lines
 

@@ -9,6 +9,7 @@ a failure, and so is the invocation itself when it exits badly.
 """
 
 import os
+import resource
 import shutil
 import subprocess
 import time
@@ -40,6 +41,7 @@ class Outcome:
 class Batch:
     """One invocation of a tool over a list of files."""
     seconds: float                                # wall time of the whole invocation
+    cpu_seconds: float = 0.0                      # its processes' user and system time
     outcomes: dict = field(default_factory=dict)  # file name -> Outcome, every file given
     failure: str = ""                             # the invocation's own: exit status, time-out
     peak_kib: int = 0                             # repng only
@@ -66,6 +68,12 @@ def PeerTools(oxipng: str, ect: str) -> list[Peer]:
         # -d takes any number.
         Peer("pngcrush", ["pngcrush", "-q", "-d", "{dir}", "{files}"], to_folder=True),
     ]
+
+
+def _ChildrenCpuSeconds() -> float:
+    """User and system time of every child process waited for so far."""
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
 
 
 def _Call(argv: list, cwd: str, stdout=subprocess.DEVNULL) -> subprocess.CompletedProcess:
@@ -110,7 +118,7 @@ def RunPeerBatch(peer: Peer, sources: list[str], work_dir: str) -> Batch:
     if peer.to_folder:
         os.mkdir(out_dir)
     png_names, failures, failure = {}, {}, ""
-    start = time.perf_counter()
+    start, cpu_start = time.perf_counter(), _ChildrenCpuSeconds()
     try:
         for name in names:
             with open(os.path.join(work_dir, name), "rb") as f:
@@ -129,7 +137,7 @@ def RunPeerBatch(peer: Peer, sources: list[str], work_dir: str) -> Batch:
             failure = _ExitFailure(_Call(argv, work_dir).returncode)
     except subprocess.TimeoutExpired:
         failure = "timed out"
-    batch = Batch(time.perf_counter() - start, failure=failure)
+    batch = Batch(time.perf_counter() - start, _ChildrenCpuSeconds() - cpu_start, failure=failure)
 
     for name, source in zip(names, sources):
         original = _Read(source)
@@ -166,18 +174,20 @@ def SplitRepngReport(report: bytes, names: list[str]) -> dict[str, bytes]:
     return lines
 
 
-def RunRepngBatch(repng: str, sources: list[str], work_dir: str) -> Batch:
-    """Runs repng once over copies of sources, as a user drops a folder's files."""
+def RunRepngBatch(repng: str, sources: list[str], work_dir: str, cpus: str = "") -> Batch:
+    """Runs repng once over copies of sources, as a user drops a folder's files;
+    on the processors `cpus` alone (taskset's list) when given."""
     names = CopyInto(sources, work_dir)
     peak_file = os.path.join(work_dir, PEAK_FILE)
-    start = time.perf_counter()
+    pinned = ["taskset", "-c", cpus] if cpus else []
+    start, cpu_start = time.perf_counter(), _ChildrenCpuSeconds()
     try:
-        run = _Call([TIME, "-f", "%M", "-o", peak_file, repng] + names, work_dir,
+        run = _Call(pinned + [TIME, "-f", "%M", "-o", peak_file, repng] + names, work_dir,
                     stdout=subprocess.PIPE)
         report, failure = run.stdout, _ExitFailure(run.returncode)
     except subprocess.TimeoutExpired as timeout:
         report, failure = timeout.stdout or b"", "timed out"
-    batch = Batch(time.perf_counter() - start, failure=failure)
+    batch = Batch(time.perf_counter() - start, _ChildrenCpuSeconds() - cpu_start, failure=failure)
     if not failure and CRASH_MARKER in report:
         batch.failure = "crash message"
     try:

@@ -56,10 +56,10 @@ class StoredResultsTest(unittest.TestCase):
         text = page.Render(RUN_INFO, [], Results(), "benchmark.png")
         for expected in ["- Date: 2026-12-08 08:11 UTC", "- Benchmark: commit abc1234",
                          "![Bytes saved against time, per category](benchmark.png)",
-                         "| photo | 1 | - | - | - | 0.600 | 2.000 | 2 MiB | met |",
+                         "| photo | 1 | - | - | - | 0.600 | 2.000 | - | - | 2 MiB | met |",
                          "### photo: 2 files, 1 refused by repng",
                          "### wallpapers: 2 files, 0 refused by repng",
-                         "| zopflipng | 1 (subset) | 4,000 | 3,100 | 22.50% | 20.00 | 0.968 | - | 0 |",
+                         "| zopflipng | 1 (subset) | 4,000 | 3,100 | 22.50% | 20.00 | - | 0.968 | - | - | 0 |",
                          "| photo | b | 50 | 16 bits / per sample |",
                          "- photo / a: oxipng: no PNG output"]:
             self.assertIn(expected, text)

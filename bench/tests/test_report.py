@@ -8,15 +8,15 @@ from repng_bench.runners import Batch, Outcome
 
 
 def Run(sizes: dict, tools: dict, refused=(), subset=()) -> report.CategoryRun:
-    """tools: name -> (seconds, {file: bytes after, or (bytes after, failure)})."""
+    """tools: name -> (seconds, {file: bytes after, or (bytes after, failure)}[, processor seconds])."""
     files = [CorpusFile("c", n, "pkg", n, b, 10, 10) for n, b in sizes.items()]
     run = report.CategoryRun("photo", files, subset=list(subset))
-    for tool, (seconds, after) in tools.items():
+    for tool, (seconds, after, *cpu) in tools.items():
         outcomes = {n: Outcome(*(a if isinstance(a, tuple) else (a,))) for n, a in after.items()}
         if tool == report.REPNG:
             for n in refused:
                 outcomes[n].refused = True
-        run.batches[tool] = Batch(seconds, outcomes, peak_kib=2048)
+        run.batches[tool] = Batch(seconds, cpu[0] if cpu else 0.0, outcomes, peak_kib=2048)
     return run
 
 
@@ -40,8 +40,8 @@ class TotalsTest(unittest.TestCase):
         self.assertIsNone(report.TimeRatio(totals, "ect -9"))
         self.assertEqual(report.BytesRatio(totals, "oxipng"), 550 / 1090)
         table = "\n".join(report.CategoryTable(totals))
-        self.assertIn("| ect -9 | 1 (subset) | 100 | 40 | 60.00% | 30.00 | 1.250 | - | 0 |", table)
-        self.assertIn("| oxipng | 2 | 1,100 | 1,090 | 0.91% | 0.50 | 0.505 | 2.000 | 1 |", table)
+        self.assertIn("| ect -9 | 1 (subset) | 100 | 40 | 60.00% | 30.00 | - | 1.250 | - | - | 0 |", table)
+        self.assertIn("| oxipng | 2 | 1,100 | 1,090 | 0.91% | 0.50 | - | 0.505 | 2.000 | - | 1 |", table)
         notes = "\n".join(report.NotesLines(report.Summarise(run)))
         self.assertIn("ect -9 ran on a subset of 1 files only: a.", notes)
         self.assertIn("peaked at 2.0 MiB; the largest picture is b (10 × 10).", notes)
@@ -49,7 +49,7 @@ class TotalsTest(unittest.TestCase):
     def test_ratios_survive_zero_totals(self):
         run = Run({"a": 100}, {"repng": (0.0, {"a": 100}), "optipng": (0.0, {"a": 100})})
         table = report.CategoryTable(report.Totals(run))
-        self.assertIn("| optipng | 1 | 100 | 100 | 0.00% | 0.00 | 1.000 | - | 0 |", table)
+        self.assertIn("| optipng | 1 | 100 | 100 | 0.00% | 0.00 | - | 1.000 | - | - | 0 |", table)
 
 
 class VerdictTest(unittest.TestCase):
@@ -63,11 +63,26 @@ class VerdictTest(unittest.TestCase):
 
     def test_bytes_at_most_every_peer_and_time_at_most_three_times_oxipng(self):
         row, verdict = self.Summary(3.0, 510)
-        self.assertEqual(row, "| photo | 1 | 1.000 | 0.962 | 0.980 | 0.833 | 3.000 | 2 MiB | met |")
+        self.assertEqual(row, "| photo | 1 | 1.000 | 0.962 | 0.980 | 0.833 | 3.000 | - | - | 2 MiB | met |")
         self.assertNotIn("repng alt", verdict.bytes)  # a second build is no peer
         row, verdict = self.Summary(3.5, 490)
         self.assertTrue(row.endswith("| **missed**: bytes vs ect; time 3.50 × oxipng > 3 |"), row)
         self.assertEqual(verdict.time, (3.5, False))
+
+    def test_processor_time_and_the_speedup_from_one_core(self):
+        run = Run({"a": 1000}, {"repng": (2.0, {"a": 500}, 3.6), "repng, 1 core": (3.4, {"a": 500}, 3.4),
+                                "oxipng": (1.0, {"a": 600}, 1.2)})
+        result = report.Summarise(run)
+        verdict = report.MakeVerdict("photo", result.totals)
+        self.assertNotIn("repng, 1 core", verdict.bytes)  # the same build is no peer
+        self.assertEqual(verdict.missed, ["speedup 1.70 < 1.8"])
+        self.assertEqual(report.SummaryTable([result])[-1],
+                         "| photo | 1 | - | - | - | 0.833 | 2.000 | 3.000 | 1.70 | 2 MiB "
+                         "| **missed**: speedup 1.70 < 1.8 |")
+        self.assertIn("| oxipng | 1 | 1,000 | 600 | 40.00% | 1.00 | 1.20 | 0.833 | 2.000 | 3.000 | 0 |",
+                      report.CategoryTable(result.totals))
+        run.batches["repng, 1 core"].seconds = 3.8
+        self.assertEqual(report.MakeVerdict("photo", report.Totals(run)).missed, [])
 
     def test_failures_name_the_file_and_the_invocation(self):
         run = Run({"a": 10, "b": 10}, {"repng": (1.0, {"a": 5, "b": 10}),
@@ -76,7 +91,7 @@ class VerdictTest(unittest.TestCase):
         self.assertEqual(report.FailureLines([report.Summarise(run)]),
                          ["- photo: ect, the whole invocation: exit status 1",
                           "- photo / a: ect: no PNG output"])
-        self.assertIn("| ect | 2 | 20 | 19 | 5.00% | 1.00 | 0.789 | 1.000 | 1 + exit status 1 |",
+        self.assertIn("| ect | 2 | 20 | 19 | 5.00% | 1.00 | - | 0.789 | 1.000 | - | 1 + exit status 1 |",
                       report.CategoryTable(report.Totals(run)))
 
 

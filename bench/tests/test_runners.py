@@ -154,6 +154,18 @@ class RepngReportTest(Folder):
         with open(sources[0], "rb") as f:
             self.assertEqual(f.read(), PADDED_PNG)
 
+    def test_a_pinned_run_keeps_to_its_processor_and_counts_processor_time(self):
+        # Spins for a moment and says which processors it may use.
+        fake = self.Write("repng", (
+            "#!/bin/sh\ni=0; while [ $i -lt 20000 ]; do i=$((i+1)); done\n"
+            "grep Cpus_allowed_list /proc/self/status > allowed\n").encode(), executable=True)
+        work = self.Fresh()
+        batch = runners.RunRepngBatch(fake, [self.Write("a.png", PADDED_PNG)], work, cpus="0")
+        with open(os.path.join(work, "allowed")) as f:
+            self.assertEqual(f.read().split()[-1], "0")
+        self.assertGreater(batch.cpu_seconds, 0.0)
+        self.assertLessEqual(batch.cpu_seconds, batch.seconds * 1.5)
+
 
 # The decoders' own tool, as ctest names it, or as a plain build leaves it.
 REFUSAL_REASON = os.environ.get("REPNG_REFUSAL_REASON") or os.path.join(
