@@ -5,12 +5,37 @@
 # photo-like), as made and as build/repng rewrites them. The rewritten
 # files carry the filtered data that the encoder's search chose.
 #   bench/deflate_bench.sh [deflate_bench options...]
+# With --corpus, the groups are instead the categories of compare_peers'
+# corpus, each file encoded by build/encoder_bench (its winning finalist's
+# filtered data, whether or not the file would be rewritten); the large
+# categories give only their subset's pictures up to 2560 x 1600, on which
+# zopfli's 15 rounds take minutes each:
+#   bench/deflate_bench.sh --corpus [CORPUS_DIR] [deflate_bench options...]
 # Prints the Markdown tables; the inputs stay under $DEFLATE_BENCH_DIR
 # (default a temporary folder, removed at the end).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${DEFLATE_BENCH_DIR:-$(mktemp -d)}
 [ -n "${DEFLATE_BENCH_DIR:-}" ] || trap 'rm -rf "$work"' EXIT
+
+if [ "${1:-}" = --corpus ]; then
+  shift
+  corpus=${XDG_CACHE_HOME:-/var/cache}/repng-bench/corpus
+  if [ -n "${1:-}" ] && [ "${1#--}" = "$1" ]; then corpus=$1; shift; fi
+  groups=()
+  for category in $(/usr/bin/python3 -c 'import json, sys
+print(" ".join(json.load(open(sys.argv[1]))["categories"]))' "$corpus/manifest.json"); do
+    mkdir -p "$work/$category"
+    /usr/bin/python3 -c 'import json, sys
+for f in json.load(open(sys.argv[1]))["categories"][sys.argv[2]]:
+    if f["category"] not in ("wallpapers", "screenshots") or (f["subset"] and f["width"] * f["height"] <= 2560 * 1600):
+        print(sys.argv[3] + "/" + f["category"] + "/" + f["name"])' "$corpus/manifest.json" "$category" "$corpus" \
+      | xargs -d '\n' "$root/build/encoder_bench" --out="$work/$category" > /dev/null
+    groups+=("$work/$category")
+  done
+  "$root/build/deflate_bench" "$@" "${groups[@]}"
+  exit
+fi
 mkdir -p "$work"/{samples,samples-repng,screenshots,icons,photos}
 
 cp "$root"/samples/*.png "$work/samples/"

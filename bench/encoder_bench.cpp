@@ -12,7 +12,9 @@
 //     build/librepng_pngenc.a build/librepng_deflate.a build/librepng_codecs.a
 //     -lspng -lpng -ltiff -ljpeg -lgif -ldeflate -lpthread
 // (one command line)
-// Run: build/encoder_bench [--setting=NAME] [--strategies] FILE...
+// Run: build/encoder_bench [--setting=NAME] [--strategies] [--out=DIR] FILE...
+// --out writes each file's encoding into DIR as <name>.png, smaller or not:
+// the deflate benchmark takes the finalists' filtered data from there.
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -78,12 +80,17 @@ const Setting kSettings[] = {
 
 int main(int argc, char** argv) {
   bool strategies = false;
+  std::string out_dir;
   const Setting* setting = &kSettings[0];
   uint64_t total_before = 0, total_after = 0;
   double total_seconds = 0, total_cpu_seconds = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--strategies") == 0) {
       strategies = true;
+      continue;
+    }
+    if (std::strncmp(argv[i], "--out=", 6) == 0) {
+      out_dir = argv[i] + 6;
       continue;
     }
     if (std::strncmp(argv[i], "--setting=", 10) == 0) {
@@ -124,6 +131,11 @@ int main(int argc, char** argv) {
     std::printf("%-50s %5ux%-5u %10zu %10zu %6.1f%% %6.2fs %6.2fs cpu  %s\n", argv[i], decoded.width,
                 decoded.height, bytes.size(), png.size(), 100.0 * (1.0 - double(png.size()) / double(bytes.size())),
                 seconds, cpu_seconds, ok ? encoding.description.c_str() : "failed");
+    if (ok && !out_dir.empty()) {
+      const std::string name = std::strrchr(argv[i], '/') ? std::strrchr(argv[i], '/') + 1 : argv[i];
+      std::ofstream(out_dir + "/" + name + ".png", std::ios::binary)
+          .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
     total_before += bytes.size();
     total_after += after;
     total_seconds += seconds;
