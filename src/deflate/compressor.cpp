@@ -85,7 +85,7 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
         segment.status = static_cast<int>(Status::kRunnerFailed);
       }
     };
-    if (runner && count > 1) {
+    if (runner && count > 0) {
       try {
         runner(count, task);
       } catch (const std::bad_alloc&) {

@@ -59,8 +59,10 @@ class Compressor {
  public:
   static Status Create(const Settings& settings, std::unique_ptr<Compressor>* compressor) noexcept;
 
-  // Replaces *zlib_stream with input compressed. Without a runner the
-  // segments run one after another on the calling thread.
+  // Replaces *zlib_stream with input compressed. The segments go to the
+  // runner, when there is one, however few they are (so that it may run
+  // work of its own beside them); without, they run one after another on
+  // the calling thread.
   Status Compress(std::span<const uint8_t> input, std::vector<uint8_t>* zlib_stream,
                   const ParallelRunner& runner = nullptr) const noexcept;
 

@@ -205,31 +205,50 @@ std::vector<std::vector<uint8_t>> CompressDistinct(
   return streams;
 }
 
+std::vector<uint8_t> StrongStream(const std::vector<uint8_t>& data, ZlibCompressor& compressor) {
+  std::vector<uint8_t> stream;
+  if (!compressor.Compress(data.data(), data.size(), kUnbounded, &stream)) {
+    throw EncoderFault("deflate refused an unbounded stream");
+  }
+  return stream;
+}
+
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
                              const SearchBudget& budget, Workers& workers) {
   std::vector<size_t> all(finalists.size());
   std::iota(all.begin(), all.end(), size_t{0});
   const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
+  auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
+    return stream.size() + layouts[finalist];
+  };
+  const auto strongest_name = "deflate-" + std::to_string(budget.final_level);
+  if (budget.optimal_pass && std::all_of(strong_first.begin(), strong_first.end(), [](size_t f) { return f == 0; })) {
+    // One data for every finalist (a large picture's single finalist, or
+    // strategies that agree): nothing to rank, so the strong pass runs
+    // beside the optimal pass's segments instead of before them. The
+    // smallest layout wins, the earlier among equals, as below.
+    const size_t first = static_cast<size_t>(std::min_element(layouts.begin(), layouts.end()) - layouts.begin());
+    std::vector<uint8_t> strong;
+    std::vector<uint8_t> optimal = OptimalZlibStream(finalists[first].filtered, workers, [&] {
+      ZlibCompressor compressor(budget.final_level);
+      strong = StrongStream(finalists[first].filtered, compressor);
+    });
+    if (file_size(first, optimal) < file_size(first, strong)) return {std::move(optimal), first, "optimal"};
+    return {std::move(strong), first, strongest_name};
+  }
+
   size_t largest = 0;
   for (const Screened& finalist : finalists) largest = std::max(largest, finalist.filtered.size());
   WorkerCompressors compressors(workers.Count());
   std::vector<std::vector<uint8_t>> strong =
       CompressDistinct(all, strong_first, [&](size_t finalist, unsigned worker) {
         if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
-        const std::vector<uint8_t>& data = finalists[finalist].filtered;
-        std::vector<uint8_t> stream;
-        if (!compressors[worker]->Compress(data.data(), data.size(), kUnbounded, &stream)) {
-          throw EncoderFault("deflate refused an unbounded stream");
-        }
-        return stream;
+        return StrongStream(finalists[finalist].filtered, *compressors[worker]);
       },
       workers, TrialsAtOnce(TrialBytes(largest, budget.final_level)));
   compressors.clear();  // the optimal pass's segments take their place at the peak
   // A finalist's stream lives in the slot of the first with its data.
   const auto strong_of = [&](size_t finalist) -> std::vector<uint8_t>& { return strong[strong_first[finalist]]; };
-  auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
-    return stream.size() + layouts[finalist];
-  };
   // Among equal sizes the earlier finalist wins.
   const size_t first = *std::min_element(all.begin(), all.end(), [&](size_t a, size_t b) {
     return file_size(a, strong_of(a)) < file_size(b, strong_of(b));
@@ -237,7 +256,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   const size_t strong_size = file_size(first, strong_of(first));
   // Moves the stream out: called once, last.
   const auto strongest = [&] {
-    return Compressed{std::move(strong_of(first)), first, "deflate-" + std::to_string(budget.final_level)};
+    return Compressed{std::move(strong_of(first)), first, strongest_name};
   };
   if (!budget.optimal_pass) return strongest();
 

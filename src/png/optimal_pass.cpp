@@ -1,6 +1,7 @@
 #include "png/optimal_pass.h"
 
 #include <algorithm>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <new>
@@ -16,18 +17,31 @@ size_t OptimalSegmentBytes(size_t size) {
   return settings::kOptimalBytesPerByte * std::min(size, deflate::kDefaultSegmentSize);
 }
 
-std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers) {
+std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers,
+                                       const std::function<void()>& beside) {
   std::unique_ptr<deflate::Compressor> compressor;
   deflate::Status status = deflate::Compressor::Create({.effort = settings::kOptimalEffort}, &compressor);
   if (status == deflate::Status::kOutOfMemory) throw std::bad_alloc();
   if (status != deflate::Status::kOk) throw EncoderFault(deflate::StatusText(status));
   // Segments of a fixed size, whatever the number of workers: only how
   // many run at once depends on it.
-  const deflate::ParallelRunner runner = [&workers, size = data.size()](size_t count, const std::function<void(size_t)>& task) {
-    workers.Run(count, [&task](size_t index, unsigned) { task(index); }, TrialsAtOnce(OptimalSegmentBytes(size)));
+  // The compressor reports a failed task as its own failure: what `beside`
+  // throws is kept to be thrown as it was.
+  std::exception_ptr beside_failure;
+  const size_t first_segment = beside ? 1 : 0;
+  const deflate::ParallelRunner runner = [&](size_t count, const std::function<void(size_t)>& task) {
+    workers.Run(count + first_segment, [&](size_t index, unsigned) {
+      if (index >= first_segment) return task(index - first_segment);
+      try {
+        beside();
+      } catch (...) {
+        beside_failure = std::current_exception();
+      }
+    }, TrialsAtOnce(OptimalSegmentBytes(data.size())));
   };
   std::vector<uint8_t> stream;
   status = compressor->Compress(data, &stream, runner);
+  if (beside_failure) std::rethrow_exception(beside_failure);
   if (status == deflate::Status::kOutOfMemory) throw std::bad_alloc();
   if (status != deflate::Status::kOk) throw EncoderFault(deflate::StatusText(status));
   return stream;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -18,8 +19,11 @@ class Workers;
 size_t OptimalSegmentBytes(size_t size);
 
 // A zlib stream of `data`, its segments shared out among `workers`; the
-// bytes depend on `data` alone. Throws std::bad_alloc when memory runs out,
-// EncoderFault on any other failure.
-std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers);
+// bytes depend on `data` alone. `beside`, when given, runs once among the
+// segments, first: other work of the caller's that would otherwise wait for
+// the pass, or the pass for it. Throws what `beside` throws, std::bad_alloc
+// when memory runs out, EncoderFault on any other failure.
+std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers,
+                                       const std::function<void()>& beside = nullptr);
 
 }  // namespace repng::png

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <regex>
+#include <stdexcept>
 #include <thread>
 
 #include "png/chunk_writer.h"
@@ -252,6 +253,20 @@ TEST(OptimalPass, SegmentsOnAnyNumberOfWorkersMakeOneStream) {
     EXPECT_EQ(restored, data) << count << " workers";
     if (first.empty()) first = stream;
     EXPECT_EQ(stream, first) << count << " workers";
+  }
+}
+
+// Work run beside the pass runs once, whether the data makes one segment or
+// several, and what it throws reaches the caller as it was thrown.
+TEST(OptimalPass, WorkBesideItRunsOnceAndItsFailureComesThrough) {
+  Workers workers(2);
+  for (const size_t size : {size_t{1000}, deflate::kDefaultSegmentSize + 1000}) {
+    const std::vector<uint8_t> data(size, 7);
+    int runs = 0;
+    const std::vector<uint8_t> stream = OptimalZlibStream(data, workers, [&runs] { ++runs; });
+    EXPECT_EQ(runs, 1) << size;
+    EXPECT_EQ(stream, OptimalZlibStream(data, workers)) << size;
+    EXPECT_THROW(OptimalZlibStream(data, workers, [] { throw std::length_error("beside"); }), std::length_error);
   }
 }
 
