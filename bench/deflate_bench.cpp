@@ -6,7 +6,8 @@
 // another on the same data, so that the times compare within one run.
 //
 // Built by CMake (target deflate_bench). Run:
-//   build/deflate_bench [--efforts=5,3,7] [--no-zopfli] PATH...
+//   build/deflate_bench [--efforts=5,3,7] [--segments=1024,2048] [--no-zopfli] PATH...
+// --segments gives our deflate's segment sizes in KiB (default: its own).
 // Each PATH that is a folder is a group of its PNG files; loose files make
 // one group.
 #include <zlib.h>
@@ -96,9 +97,10 @@ struct Contender {
   std::function<Bytes(const Bytes&)> compress;
 };
 
-Bytes Ours(const Bytes& input, int effort) {
+Bytes Ours(const Bytes& input, int effort, size_t segment_size) {
   repng::deflate::Settings settings;
   settings.effort = effort;
+  settings.segment_size = segment_size;
   std::unique_ptr<repng::deflate::Compressor> compressor;
   Bytes stream;
   if (repng::deflate::Compressor::Create(settings, &compressor) != repng::deflate::Status::kOk ||
@@ -185,6 +187,7 @@ void RunGroup(const Group& group, const std::vector<Contender>& contenders) {
 
 int main(int argc, char** argv) {
   std::vector<int> efforts = {repng::deflate::kDefaultEffort};
+  std::vector<size_t> segment_sizes = {repng::deflate::kDefaultSegmentSize};
   bool zopfli = true;
   std::vector<Group> groups;
   Group loose{"files", {}};
@@ -197,6 +200,14 @@ int main(int argc, char** argv) {
         efforts.push_back(static_cast<int>(std::strtol(p, &end, 10)));
         p = *end == ',' ? end + 1 : end;
         if (end == p && *p != '\0') break;
+      }
+    } else if (argument.rfind("--segments=", 0) == 0) {
+      segment_sizes.clear();
+      for (const char* p = argv[i] + 11; *p != '\0';) {
+        char* end = nullptr;
+        segment_sizes.push_back(static_cast<size_t>(std::strtoul(p, &end, 10)) * 1024);
+        if (end == p) break;
+        p = *end == ',' ? end + 1 : end;
       }
     } else if (argument == "--no-zopfli") {
       zopfli = false;
@@ -214,12 +225,16 @@ int main(int argc, char** argv) {
   }
   if (!loose.files.empty()) groups.push_back(loose);
   if (groups.empty()) {
-    std::fprintf(stderr, "usage: deflate_bench [--efforts=5,3,7] [--no-zopfli] FOLDER|PNG...\n");
+    std::fprintf(stderr, "usage: deflate_bench [--efforts=5,3,7] [--segments=1024,2048] [--no-zopfli] FOLDER|PNG...\n");
     return 2;
   }
   std::vector<Contender> contenders;
   for (int effort : efforts) {
-    contenders.push_back({"ours, effort " + std::to_string(effort), [effort](const Bytes& in) { return Ours(in, effort); }});
+    for (const size_t segment_size : segment_sizes) {
+      std::string name = "ours, effort " + std::to_string(effort);
+      if (segment_sizes.size() > 1) name += ", segments of " + std::to_string(segment_size >> 10) + " KiB";
+      contenders.push_back({name, [effort, segment_size](const Bytes& in) { return Ours(in, effort, segment_size); }});
+    }
   }
   if (zopfli) {
     contenders.push_back({"zopfli 15", [](const Bytes& in) { return Zopfli(in, 15); }});

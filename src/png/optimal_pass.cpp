@@ -13,14 +13,26 @@
 
 namespace repng::png {
 
+namespace {
+
+// Depends on the data's size alone, as the bytes must.
+deflate::Settings OptimalSettings(size_t size) {
+  if (size > settings::kMedium) {
+    return {.effort = settings::kLargeOptimalEffort, .segment_size = settings::kLargeOptimalSegment};
+  }
+  return {.effort = settings::kOptimalEffort, .segment_size = settings::kOptimalSegment};
+}
+
+}  // namespace
+
 size_t OptimalSegmentBytes(size_t size) {
-  return settings::kOptimalBytesPerByte * std::min(size, deflate::kDefaultSegmentSize);
+  return settings::kOptimalBytesPerByte * std::min(size, OptimalSettings(size).segment_size);
 }
 
 std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers,
                                        const std::function<void()>& beside) {
   std::unique_ptr<deflate::Compressor> compressor;
-  deflate::Status status = deflate::Compressor::Create({.effort = settings::kOptimalEffort}, &compressor);
+  deflate::Status status = deflate::Compressor::Create(OptimalSettings(data.size()), &compressor);
   if (status == deflate::Status::kOutOfMemory) throw std::bad_alloc();
   if (status != deflate::Status::kOk) throw EncoderFault(deflate::StatusText(status));
   // Segments of a fixed size, whatever the number of workers: only how

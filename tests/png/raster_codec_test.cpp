@@ -21,6 +21,7 @@
 #include "png/parallel_trials.h"
 #include "png/reductions.h"
 #include "png/row_filters.h"
+#include "png/search_settings.h"
 #include "png/zlib_compression.h"
 #include "png/png_test_support.h"
 
@@ -233,7 +234,7 @@ TEST(FilterStrategies, BigramFiltersDoNotDependOnWhatWasFilteredBefore) {
 // Beyond a segment the optimal pass parses segments on the workers; the
 // stream is one, and its bytes the same on any number of them.
 TEST(OptimalPass, SegmentsOnAnyNumberOfWorkersMakeOneStream) {
-  std::vector<uint8_t> data(deflate::kDefaultSegmentSize * 2 + 5000);
+  std::vector<uint8_t> data(settings::kLargeOptimalSegment + 5000);
   // Two kinds of content, so that the segments differ.
   for (size_t i = 0; i < data.size(); ++i) {
     data[i] = static_cast<uint8_t>(i < data.size() / 3 ? (i * i) >> 11 : (i % 37) * 5 + (i >> 16));
