@@ -35,12 +35,12 @@ std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& w
   deflate::Status status = deflate::Compressor::Create(OptimalSettings(data.size()), &compressor);
   if (status == deflate::Status::kOutOfMemory) throw std::bad_alloc();
   if (status != deflate::Status::kOk) throw EncoderFault(deflate::StatusText(status));
-  // Segments of a fixed size, whatever the number of workers: only how
-  // many run at once depends on it.
   // The compressor reports a failed task as its own failure: what `beside`
   // throws is kept to be thrown as it was.
   std::exception_ptr beside_failure;
   const size_t first_segment = beside ? 1 : 0;
+  // Segments of a fixed size, whatever the number of workers: only how
+  // many run at once depends on it.
   const deflate::ParallelRunner runner = [&](size_t count, const std::function<void(size_t)>& task) {
     workers.Run(count + first_segment, [&](size_t index, unsigned) {
       if (index >= first_segment) return task(index - first_segment);

@@ -21,9 +21,9 @@ std::vector<FilterStrategy> OtherStrategies() {
 }
 
 // The optimal pass gains most where the data repeats (icons, drawings,
-// screenshots): 0.5 to 5 percent over libdeflate's strongest level. On large
-// photographs it gains a tenth of a percent for several times the time of
-// the rest of their search.
+// screenshots): 0.5 to 5 percent over libdeflate's strongest level. On a
+// large photograph (a 5120 x 2880 wallpaper) it gained 0.3 percent for 1.7
+// times the strong level's processor time, slower on one core.
 bool OptimalPassPays(size_t filtered_bytes, double compressed_fraction) {
   return filtered_bytes <= kLarge || compressed_fraction <= kDrawnFraction;
 }
