@@ -213,6 +213,15 @@ std::vector<uint8_t> StrongStream(const std::vector<uint8_t>& data, ZlibCompress
   return stream;
 }
 
+// The optimal stream when it is shorter than the strong one, else the
+// strong one: both encode the same finalist, whose layout adds the same to
+// each file.
+Compressed Shorter(size_t finalist, std::vector<uint8_t> optimal, std::vector<uint8_t> strong,
+                   std::string strong_name) {
+  if (optimal.size() < strong.size()) return {std::move(optimal), finalist, "optimal"};
+  return {std::move(strong), finalist, std::move(strong_name)};
+}
+
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
                              const SearchBudget& budget, Workers& workers) {
   std::vector<size_t> all(finalists.size());
@@ -233,8 +242,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
       ZlibCompressor compressor(budget.final_level);
       strong = StrongStream(finalists[first].filtered, compressor);
     });
-    if (file_size(first, optimal) < file_size(first, strong)) return {std::move(optimal), first, "optimal"};
-    return {std::move(strong), first, strongest_name};
+    return Shorter(first, std::move(optimal), std::move(strong), strongest_name);
   }
 
   size_t largest = 0;
@@ -253,16 +261,9 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   const size_t first = *std::min_element(all.begin(), all.end(), [&](size_t a, size_t b) {
     return file_size(a, strong_of(a)) < file_size(b, strong_of(b));
   });
-  const size_t strong_size = file_size(first, strong_of(first));
-  // Moves the stream out: called once, last.
-  const auto strongest = [&] {
-    return Compressed{std::move(strong_of(first)), first, strongest_name};
-  };
-  if (!budget.optimal_pass) return strongest();
-
-  std::vector<uint8_t> optimal = OptimalZlibStream(finalists[first].filtered, workers);
-  if (file_size(first, optimal) < strong_size) return {std::move(optimal), first, "optimal"};
-  return strongest();
+  if (!budget.optimal_pass) return {std::move(strong_of(first)), first, strongest_name};
+  return Shorter(first, OptimalZlibStream(finalists[first].filtered, workers), std::move(strong_of(first)),
+                 strongest_name);
 }
 
 // Finalists screened on sampled rows get their whole picture filtered.
