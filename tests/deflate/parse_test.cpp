@@ -83,6 +83,47 @@ TEST(OptimalParser, NeverCostsMoreThanTheLazyParse) {
   }
 }
 
+// The least path cost by the plain recurrence: every length of every match
+// at every position.
+uint64_t LeastCostByEveryLength(const ParseInput& input, const CostModel& model) {
+  const size_t n = input.last - input.first;
+  std::vector<uint64_t> cost(n + 1, 0);
+  for (size_t i = n; i-- > 0;) {
+    cost[i] = model.literal[input.data[input.first + i]] + cost[i + 1];
+    uint32_t length = kMinMatch;
+    for (const Match& match : input.cache->At(input.first + i - input.cache_begin)) {
+      for (; length <= match.length && i + length <= n; ++length) {
+        cost[i] = std::min<uint64_t>(cost[i], model.length[length] + model.Distance(match.distance) + cost[i + length]);
+      }
+    }
+  }
+  return cost[0];
+}
+
+// Paths of picture-like data, with a cost model that makes long and short
+// matches compete: the parse must find the least cost there is, also on a
+// stretch that ends inside matches.
+TEST(OptimalParser, FindsTheLeastCostOfEveryLength) {
+  const std::vector<uint8_t> data = MixedData(40);
+  MatchCache cache;
+  cache.Build(data.data(), 0, data.size(), MatchSearch{256, 258});
+  std::vector<Symbol> lazy;
+  LazyParse(ParseInput{data.data(), &cache, 0, 0, data.size()}, &lazy);
+  Histogram skewed = CountSymbols(lazy);
+  for (int slot = 0; slot < 29; slot += 3) skewed.litlen[257 + slot] = 1;  // some lengths dear
+  for (const Histogram& counts : {CountSymbols(lazy), skewed}) {
+    const CostModel model = CostModel::FromCounts(counts);
+    for (const ParseInput& input : {ParseInput{data.data(), &cache, 0, 0, data.size()},
+                                    ParseInput{data.data(), &cache, 0, 777, 5432}}) {
+      std::vector<Symbol> optimal;
+      OptimalParser parser;
+      parser.Parse(input, model, &optimal);
+      EXPECT_EQ(Replay(data, input.first, optimal), input.last);
+      EXPECT_EQ(PathCost(optimal, model), LeastCostByEveryLength(input, model));
+    }
+  }
+}
+
 TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbols) {
   const std::vector<uint8_t> data = MixedData(150);
   // A segment that starts after 40,000 bytes: matches may reach back 32 KiB
