@@ -65,15 +65,17 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.final_level = kHugeFinalLevel;
     return budget;
   }
-  // Every strategy at the final level, on sampled rows: lower levels rank
-  // the strategies of large drawings differently from the final pass.
+  // Every strategy, on sampled rows; beyond kLarge at the final level, since
+  // lower levels rank the strategies of large drawings differently from the
+  // final pass.
   budget.strategies = OtherStrategies();
-  budget.screening_level = kStrongestLevel;
   budget.final_level = kStrongestLevel;
   if (filtered_bytes <= kLarge) {
+    budget.screening_level = kDrawnScreeningLevel;
     budget.screening_sample = kSample;
     budget.finalists = kMediumFinalists;
   } else {
+    budget.screening_level = kStrongestLevel;
     budget.screening_sample = kLargeSample;
     budget.finalists = 1;
   }
