@@ -23,16 +23,16 @@ deflate::Settings OptimalSettings(size_t size) {
   return {.effort = settings::kOptimalEffort, .segment_size = settings::kOptimalSegment};
 }
 
-}  // namespace
+const deflate::Settings kQuickSettings{.effort = settings::kQuickPassEffort, .segment_size = settings::kQuickPassSegment};
 
-size_t OptimalSegmentBytes(size_t size) {
-  return settings::kOptimalBytesPerByte * std::min(size, OptimalSettings(size).segment_size);
+size_t SegmentBytes(size_t size, const deflate::Settings& settings) {
+  return settings::kOptimalBytesPerByte * std::min(size, settings.segment_size);
 }
 
-std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers,
-                                       const std::function<void()>& beside) {
+std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const deflate::Settings& settings,
+                                         Workers& workers, const std::function<void()>& beside) {
   std::unique_ptr<deflate::Compressor> compressor;
-  deflate::Status status = deflate::Compressor::Create(OptimalSettings(data.size()), &compressor);
+  deflate::Status status = deflate::Compressor::Create(settings, &compressor);
   if (status == deflate::Status::kOutOfMemory) throw std::bad_alloc();
   if (status != deflate::Status::kOk) throw EncoderFault(deflate::StatusText(status));
   // The compressor reports a failed task as its own failure: what `beside`
@@ -49,7 +49,7 @@ std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& w
       } catch (...) {
         beside_failure = std::current_exception();
       }
-    }, TrialsAtOnce(OptimalSegmentBytes(data.size())));
+    }, TrialsAtOnce(SegmentBytes(data.size(), settings)));
   };
   std::vector<uint8_t> stream;
   status = compressor->Compress(data, &stream, runner);
@@ -57,6 +57,19 @@ std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& w
   if (status == deflate::Status::kOutOfMemory) throw std::bad_alloc();
   if (status != deflate::Status::kOk) throw EncoderFault(deflate::StatusText(status));
   return stream;
+}
+
+}  // namespace
+
+size_t OptimalSegmentBytes(size_t size) { return SegmentBytes(size, OptimalSettings(size)); }
+
+std::vector<uint8_t> OptimalZlibStream(std::span<const uint8_t> data, Workers& workers,
+                                       const std::function<void()>& beside) {
+  return SegmentedZlibStream(data, OptimalSettings(data.size()), workers, beside);
+}
+
+std::vector<uint8_t> QuickZlibStream(std::span<const uint8_t> data, Workers& workers) {
+  return SegmentedZlibStream(data, kQuickSettings, workers, nullptr);
 }
 
 }  // namespace repng::png

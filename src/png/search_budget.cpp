@@ -80,6 +80,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.finalists = 1;
   }
   budget.optimal_pass = OptimalPassPays(filtered_bytes, compressed_fraction);
+  budget.quick_pass = !budget.optimal_pass;
   return budget;
 }
 

@@ -23,6 +23,8 @@ struct SearchBudget {
   int final_level = 12;      // libdeflate level of the strong pass
   // The best finalist after the strong pass gets the optimal pass too.
   bool optimal_pass = false;
+  // The single finalist gets the quick pass instead of the strong pass.
+  bool quick_pass = false;
 };
 
 // `filtered_bytes` is the size of the largest candidate's filtered data;

@@ -231,8 +231,8 @@ TEST(FilterStrategies, BigramFiltersDoNotDependOnWhatWasFilteredBefore) {
   }
 }
 
-// Beyond a segment the optimal pass parses segments on the workers; the
-// stream is one, and its bytes the same on any number of them.
+// Beyond a segment the optimal and quick passes parse segments on the
+// workers; the stream is one, and its bytes the same on any number of them.
 TEST(OptimalPass, SegmentsOnAnyNumberOfWorkersMakeOneStream) {
   std::vector<uint8_t> data(settings::kLargeOptimalSegment + 5000);
   // Two kinds of content, so that the segments differ.
@@ -242,18 +242,20 @@ TEST(OptimalPass, SegmentsOnAnyNumberOfWorkersMakeOneStream) {
   const std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> decompressor(
       libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
   ASSERT_NE(decompressor, nullptr);
-  std::vector<uint8_t> first;
-  for (const unsigned count : {1u, 3u}) {
-    Workers workers(count);
-    const std::vector<uint8_t> stream = OptimalZlibStream(data, workers);
-    std::vector<uint8_t> restored(data.size());
-    // Without an out-size pointer libdeflate insists on exactly data.size() bytes.
-    EXPECT_EQ(libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(), restored.data(),
-                                         restored.size(), nullptr),
-              LIBDEFLATE_SUCCESS);
-    EXPECT_EQ(restored, data) << count << " workers";
-    if (first.empty()) first = stream;
-    EXPECT_EQ(stream, first) << count << " workers";
+  for (const bool quick : {false, true}) {
+    std::vector<uint8_t> first;
+    for (const unsigned count : {1u, 3u}) {
+      Workers workers(count);
+      const std::vector<uint8_t> stream = quick ? QuickZlibStream(data, workers) : OptimalZlibStream(data, workers);
+      std::vector<uint8_t> restored(data.size());
+      // Without an out-size pointer libdeflate insists on exactly data.size() bytes.
+      EXPECT_EQ(libdeflate_zlib_decompress(decompressor.get(), stream.data(), stream.size(), restored.data(),
+                                           restored.size(), nullptr),
+                LIBDEFLATE_SUCCESS);
+      EXPECT_EQ(restored, data) << count << " workers, quick " << quick;
+      if (first.empty()) first = stream;
+      EXPECT_EQ(stream, first) << count << " workers, quick " << quick;
+    }
   }
 }
 
