@@ -47,6 +47,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.strategies = OtherStrategies();
     budget.screening_level = kSmallScreeningLevel;
     budget.finalists = kSmallFinalists;
+    budget.final_level = kRankingLevel;
     budget.optimal_pass = true;
     return budget;
   }
@@ -80,6 +81,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.finalists = 1;
   }
   budget.optimal_pass = OptimalPassPays(filtered_bytes, compressed_fraction);
+  if (budget.optimal_pass) budget.final_level = kRankingLevel;
   budget.quick_pass = !budget.optimal_pass;
   return budget;
 }

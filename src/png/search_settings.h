@@ -59,6 +59,10 @@ inline constexpr int kDrawnScreeningLevel = 9;
 inline constexpr int kQuickScreeningLevel = 1;
 // libdeflate's strongest level: the final pass wherever time allows.
 inline constexpr int kStrongestLevel = 12;
+// Where the optimal pass follows, the strong pass ranks the finalists for it
+// (its own stream seldom wins): level 10 ranks them as the strongest level
+// does, within 0.02 percent of the corpus' bytes, for a sixth less time.
+inline constexpr int kRankingLevel = 10;
 // Final levels of the quick searches on large noisy pictures, whose JPEG
 // the PNG almost never beats.
 inline constexpr int kNoisyFinalLevel = 9;
