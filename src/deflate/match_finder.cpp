@@ -21,7 +21,10 @@ uint32_t Hash3(const uint8_t* p) {
 // at the root: descending it meets ever longer matches, nearest first.
 class BinaryTrees {
  public:
-  BinaryTrees() : heads_(size_t{1} << kHashBits, kNone), children_(2 * kNodeSlots, kNone) {}
+  // A node's slot is its position modulo kNodeSlots: fewer positions need
+  // fewer slots, which spares small inputs most of the setting up.
+  explicit BinaryTrees(size_t positions)
+      : heads_(size_t{1} << kHashBits, kNone), children_(2 * std::min<size_t>(positions, kNodeSlots), kNone) {}
 
   // Inserts position cur (with at least 3 bytes to end) and, when record is
   // set, appends the matches found to out. Returns the longest length.
@@ -88,7 +91,7 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
   // past it, since doubling could take twice what is used.
   const size_t budget = n * kAveragePerPosition + kBudgetSlack;
   matches_.reserve(std::min(budget, n * 2 + kMaxPerPosition));
-  BinaryTrees trees;
+  BinaryTrees trees(end);
   const uint32_t stop = static_cast<uint32_t>(end);
   for (uint32_t cur = 0; cur < stop; ++cur) {
     const size_t pos = cur - begin;
