@@ -51,9 +51,10 @@ inline constexpr unsigned kSampleBands = 4;
 inline constexpr size_t kSampleWholeFactor = 2;
 
 // Screening levels: level 6 ranks small pictures as the final pass does.
-// Drawings up to kLarge rank as well at level 9 as at the strongest level
-// (the corpus' bytes within 0.01 percent) for half the processor time; only
-// the strongest level ranks the strategies of larger drawings right.
+// Drawings up to kLarge rank nearly as well at level 9 as at the strongest
+// level (each category's bytes within 0.1 percent) for a third to a half
+// less processor time; only the strongest level ranks the strategies of
+// larger drawings right.
 inline constexpr int kSmallScreeningLevel = 6;
 inline constexpr int kDrawnScreeningLevel = 9;
 inline constexpr int kQuickScreeningLevel = 1;
@@ -61,7 +62,7 @@ inline constexpr int kQuickScreeningLevel = 1;
 inline constexpr int kStrongestLevel = 12;
 // Where the optimal pass follows, the strong pass ranks the finalists for it
 // (its own stream seldom wins): level 10 ranks them as the strongest level
-// does, within 0.02 percent of the corpus' bytes, for a sixth less time.
+// does, each category's bytes within 0.05 percent, for a sixth less time.
 inline constexpr int kRankingLevel = 10;
 // Final levels of the quick searches on large noisy pictures, whose JPEG
 // the PNG almost never beats.
@@ -79,7 +80,7 @@ inline constexpr size_t kSmallReductionsKept = 2;
 // The optimal pass: our own deflate at this effort gives zopfli's bytes
 // after 15 rounds, or fewer, at a tenth of its time on most pictures.
 inline constexpr int kOptimalEffort = 5;
-// Segments of a quarter MiB cost 0.02 percent over 1 MiB ones on icons and
+// Segments of a quarter MiB cost 0.04 percent over 1 MiB ones on icons and
 // drawings up to kMedium, and let a picture of 1 MiB use four cores.
 inline constexpr size_t kOptimalSegment = 256 * 1024;
 // Beyond kMedium, on screenshots, ECT -9 comes within 0.1 percent of the
@@ -90,11 +91,12 @@ inline constexpr size_t kLargeOptimalSegment = 2 * 1024 * 1024;
 // The quick pass replaces the strong pass on large photographs, whose one
 // libdeflate stream ran on one core for three quarters of their time: this
 // effort, in segments on every core, gives 0.2 percent fewer bytes than
-// libdeflate's strongest level on wallpapers for 1.6 times its processor time.
+// libdeflate's strongest level on the wallpapers' data for 1.6 times its
+// processor time.
 inline constexpr int kQuickPassEffort = 3;
 inline constexpr size_t kQuickPassSegment = 1024 * 1024;
-// Its segment's memory for each byte of the segment: the match cache (up to
-// 28), the match finder's tree and the costs of the paths.
+// A segment's memory, in either pass, for each byte of the segment: the
+// match cache (up to 28), the match finder's tree and the costs of the paths.
 inline constexpr size_t kOptimalBytesPerByte = 48;
 
 // Trials that run at once share this much memory for their state (filtered
