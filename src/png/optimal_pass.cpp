@@ -23,7 +23,8 @@ deflate::Settings OptimalSettings(size_t size) {
   return {.effort = settings::kOptimalEffort, .segment_size = settings::kOptimalSegment};
 }
 
-const deflate::Settings kQuickSettings{.effort = settings::kQuickPassEffort, .segment_size = settings::kQuickPassSegment};
+const deflate::Settings kQuickSettings{.effort = settings::kQuickPassEffort,
+                                      .segment_size = settings::kQuickPassSegment};
 
 size_t SegmentBytes(size_t size, const deflate::Settings& settings) {
   return settings::kOptimalBytesPerByte * std::min(size, settings.segment_size);
