@@ -183,6 +183,19 @@ void RunGroup(const Group& group, const std::vector<Contender>& contenders) {
   std::fflush(stdout);
 }
 
+// "5,3,7" -> {5, 3, 7}, up to the first thing that is not a number.
+std::vector<unsigned long> NumberList(const char* text) {
+  std::vector<unsigned long> numbers;
+  while (*text != '\0') {
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(text, &end, 10);
+    if (end == text) break;
+    numbers.push_back(number);
+    text = *end == ',' ? end + 1 : end;
+  }
+  return numbers;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,20 +208,10 @@ int main(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument.rfind("--efforts=", 0) == 0) {
       efforts.clear();
-      for (const char* p = argv[i] + 10; *p != '\0';) {
-        char* end = nullptr;
-        efforts.push_back(static_cast<int>(std::strtol(p, &end, 10)));
-        p = *end == ',' ? end + 1 : end;
-        if (end == p && *p != '\0') break;
-      }
+      for (const unsigned long effort : NumberList(argv[i] + 10)) efforts.push_back(static_cast<int>(effort));
     } else if (argument.rfind("--segments=", 0) == 0) {
       segment_sizes.clear();
-      for (const char* p = argv[i] + 11; *p != '\0';) {
-        char* end = nullptr;
-        segment_sizes.push_back(static_cast<size_t>(std::strtoul(p, &end, 10)) * 1024);
-        if (end == p) break;
-        p = *end == ',' ? end + 1 : end;
-      }
+      for (const unsigned long kib : NumberList(argv[i] + 11)) segment_sizes.push_back(kib * 1024);
     } else if (argument == "--no-zopfli") {
       zopfli = false;
     } else if (std::filesystem::is_directory(argument)) {

@@ -224,17 +224,17 @@ Compressed Shorter(size_t finalist, std::vector<uint8_t> optimal, std::vector<ui
 
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
                              const SearchBudget& budget, Workers& workers) {
+  if (budget.quick_pass) {
+    // One finalist (the budget allows no more): the quick pass does not rank.
+    if (finalists.size() != 1) throw EncoderFault("the quick pass takes one finalist");
+    return {QuickZlibStream(finalists.front().filtered, workers), 0, "quick"};
+  }
   std::vector<size_t> all(finalists.size());
   std::iota(all.begin(), all.end(), size_t{0});
   const std::vector<size_t> strong_first = FirstWithSameData(finalists, all);
   auto file_size = [&layouts](size_t finalist, const std::vector<uint8_t>& stream) {
     return stream.size() + layouts[finalist];
   };
-  if (budget.quick_pass) {
-    // One finalist (the budget allows no more): the quick pass does not rank.
-    if (finalists.size() != 1) throw EncoderFault("the quick pass takes one finalist");
-    return {QuickZlibStream(finalists.front().filtered, workers), 0, "quick"};
-  }
   const auto strongest_name = "deflate-" + std::to_string(budget.final_level);
   if (budget.optimal_pass && std::all_of(strong_first.begin(), strong_first.end(), [](size_t f) { return f == 0; })) {
     // One data for every finalist (a large picture's single finalist, or
