@@ -9,69 +9,77 @@ namespace {
 
 constexpr int kMaxSymbols = 288;
 constexpr int kMaxLevels = 15;
-constexpr int16_t kPackage = -1;
 
 }  // namespace
 
 void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* lengths) {
   assert(n >= 2 && n <= kMaxSymbols && max_length <= kMaxLevels && (1 << max_length) >= n);
-  std::array<int16_t, kMaxSymbols> leaves;
+  // Sorted by count, ties by symbol: the count above the symbol in one key.
+  std::array<uint64_t, kMaxSymbols> keys;
   int used = 0;
   for (int s = 0; s < n; ++s) {
     lengths[s] = 0;
-    if (counts[s] != 0) leaves[used++] = static_cast<int16_t>(s);
+    if (counts[s] != 0) keys[used++] = uint64_t{counts[s]} << 16 | static_cast<uint64_t>(s);
   }
   if (used < 2) {
     // A lone symbol still needs a sibling for the code to be complete.
-    const int first = used == 1 ? leaves[0] : 0;
+    const int first = used == 1 ? static_cast<int>(keys[0] & 0xFFFF) : 0;
     lengths[first] = 1;
     lengths[first == 0 ? 1 : 0] = 1;
     return;
   }
-  std::stable_sort(leaves.begin(), leaves.begin() + used,
-                   [counts](int16_t a, int16_t b) { return counts[a] < counts[b]; });
+  std::sort(keys.begin(), keys.begin() + used);
 
-  // Each level's list is the leaves merged with the pairs of the level below;
-  // only which entries are leaves is kept for the walk back down.
-  std::array<std::array<int16_t, 2 * kMaxSymbols>, kMaxLevels> items;
+  // Each level's list is the leaves merged with the pairs of the level
+  // below, a leaf first among equal weights. Leaves enter every list in the
+  // same order, so a list is kept as how many leaves come before each of
+  // its items; the weights past the ends are sentinels that never win.
+  constexpr uint64_t kNever = uint64_t{1} << 62;
+  std::array<uint64_t, kMaxSymbols + 1> leaf_weights;
+  for (int i = 0; i < used; ++i) leaf_weights[i] = keys[i] >> 16;
+  leaf_weights[used] = kNever;
+  std::array<std::array<uint16_t, 2 * kMaxSymbols>, kMaxLevels> leaves_through;
   std::array<int, kMaxLevels> sizes{};
-  std::array<uint32_t, 2 * kMaxSymbols> below_weights;
-  std::array<uint32_t, 2 * kMaxSymbols> weights;
-  for (int i = 0; i < used; ++i) {
-    items[0][i] = leaves[i];
-    below_weights[i] = counts[leaves[i]];
-  }
+  std::array<uint64_t, 2 * kMaxSymbols + 2> lists[2];
+  uint64_t* below = lists[0].data();
+  uint64_t* merged = lists[1].data();
+  std::copy(leaf_weights.begin(), leaf_weights.begin() + used, below);
   sizes[0] = used;
   for (int level = 1; level < max_length; ++level) {
     const int packages = sizes[level - 1] / 2;
-    int leaf = 0, package = 0, size = 0;
-    while (leaf < used || package < packages) {
-      const uint32_t package_weight =
-          package < packages ? below_weights[2 * package] + below_weights[2 * package + 1] : 0;
-      if (package >= packages || (leaf < used && counts[leaves[leaf]] <= package_weight)) {
-        weights[size] = counts[leaves[leaf]];
-        items[level][size++] = leaves[leaf++];
+    below[2 * packages] = kNever;
+    below[2 * packages + 1] = kNever;
+    const int size = used + packages;
+    uint16_t* through = leaves_through[level].data();
+    int leaf = 0, package = 0;
+    uint64_t package_weight = below[0] + below[1];
+    for (int k = 0; k < size; ++k) {
+      if (leaf_weights[leaf] <= package_weight) {
+        merged[k] = leaf_weights[leaf++];
       } else {
-        weights[size] = package_weight;
-        items[level][size++] = kPackage;
+        merged[k] = package_weight;
         ++package;
+        package_weight = below[2 * package] + below[2 * package + 1];
       }
+      through[k] = static_cast<uint16_t>(leaf);
     }
     sizes[level] = size;
-    std::copy(weights.begin(), weights.begin() + size, below_weights.begin());
+    std::swap(below, merged);
   }
+  // Walking back down, each level's selected items name the leaves one bit
+  // deeper: always a prefix of them, so counting those prefixes is enough.
+  std::array<uint8_t, kMaxSymbols + 1> prefixes_of{};
   int selected = 2 * used - 2;
   for (int level = max_length - 1; level >= 0 && selected > 0; --level) {
-    int packages = 0;
     const int count = std::min(selected, sizes[level]);
-    for (int i = 0; i < count; ++i) {
-      if (items[level][i] == kPackage) {
-        ++packages;
-      } else {
-        ++lengths[items[level][i]];
-      }
-    }
-    selected = 2 * packages;
+    const int leaves = level == 0 ? count : leaves_through[level][count - 1];
+    ++prefixes_of[leaves];
+    selected = 2 * (count - leaves);
+  }
+  int depth = 0;
+  for (int i = used - 1; i >= 0; --i) {
+    depth += prefixes_of[i + 1];
+    lengths[keys[i] & 0xFFFF] = static_cast<uint8_t>(depth);
   }
 }
 

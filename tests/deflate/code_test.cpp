@@ -84,6 +84,63 @@ TEST(LimitedCodeLengths, FewSymbolsStillMakeACompleteCode) {
   EXPECT_EQ(Lengths({4, 9, 0, 0}, 15), (std::vector<uint8_t>{1, 1, 0, 0}));
 }
 
+// Package-merge as the textbook states it: every item a list of the leaves
+// it holds; leaves sorted stably by count and first among equal weights.
+std::vector<uint8_t> PlainPackageMerge(const std::vector<uint32_t>& counts, int max_length) {
+  struct Item {
+    uint64_t weight;
+    std::vector<int> leaves;
+  };
+  std::vector<Item> leaves;
+  for (int s = 0; s < static_cast<int>(counts.size()); ++s) {
+    if (counts[s] != 0) leaves.push_back({counts[s], {s}});
+  }
+  std::stable_sort(leaves.begin(), leaves.end(), [](const Item& a, const Item& b) { return a.weight < b.weight; });
+  std::vector<Item> list = leaves;
+  for (int level = 1; level < max_length; ++level) {
+    std::vector<Item> packages;
+    for (size_t i = 0; i + 1 < list.size(); i += 2) {
+      Item package{list[i].weight + list[i + 1].weight, list[i].leaves};
+      package.leaves.insert(package.leaves.end(), list[i + 1].leaves.begin(), list[i + 1].leaves.end());
+      packages.push_back(std::move(package));
+    }
+    std::vector<Item> merged;
+    size_t leaf = 0, package = 0;
+    while (leaf < leaves.size() || package < packages.size()) {
+      if (package == packages.size() || (leaf < leaves.size() && leaves[leaf].weight <= packages[package].weight)) {
+        merged.push_back(leaves[leaf++]);
+      } else {
+        merged.push_back(packages[package++]);
+      }
+    }
+    list = std::move(merged);
+  }
+  std::vector<uint8_t> lengths(counts.size());
+  for (size_t i = 0; i < 2 * leaves.size() - 2; ++i) {
+    for (int s : list[i].leaves) ++lengths[s];
+  }
+  return lengths;
+}
+
+TEST(LimitedCodeLengths, SameLengthsAsPlainPackageMergeTiesIncluded) {
+  uint32_t state = 12345;
+  auto next = [&state] { return state = state * 1103515245u + 12345u; };
+  for (int trial = 0; trial < 400; ++trial) {
+    const int n = trial % 3 == 0 ? 19 : trial % 3 == 1 ? 30 : 288;
+    const int limit = n == 19 ? 7 : 9 + trial % 7;
+    std::vector<uint32_t> counts(n);
+    // Few distinct counts make ties; wide ranges make deep codes.
+    const uint32_t spread = trial % 4 == 0 ? 4 : trial % 4 == 1 ? 100 : 1u << (trial % 20);
+    for (uint32_t& count : counts) count = next() % 3 == 0 ? 0 : 1 + (next() >> 8) % spread;
+    if (trial % 5 == 0) {
+      for (int s = 0; s < n; s += 2) counts[s] = 1u << std::min(s / 2, 14);
+    }
+    counts[0] = std::max(counts[0], 1u);
+    counts[n - 1] = std::max(counts[n - 1], 1u);
+    EXPECT_EQ(Lengths(counts, limit), PlainPackageMerge(counts, limit)) << "trial " << trial;
+  }
+}
+
 TEST(CanonicalCodes, FollowTheFormatsExample) {
   // The format's own example: lengths 3,3,3,3,3,2,4,4 give codes
   // 010..110, 00, 1110, 1111 (here bit-reversed).
