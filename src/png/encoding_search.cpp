@@ -69,24 +69,36 @@ class Finalists {
 
 }  // namespace
 
-double CompressedFraction(const PngRaster& raster) {
+double CompressedFraction(const PngRaster& raster, Workers* workers) {
   const size_t total = FilteredSizeOf(raster);
   if (total == 0) throw EncoderFault("raster size");
   // Bands of equal rows, each a raw deflate stream; the zlib wrapping is
   // counted once, so that a single band is exactly the zlib stream's size.
   const size_t bands = (total + settings::kNoiseProbeBand - 1) / settings::kNoiseProbeBand;
   const uint32_t band_rows = static_cast<uint32_t>((raster.height + bands - 1) / bands);
+  const size_t band_count = (raster.height + band_rows - 1) / band_rows;
   constexpr size_t kZlibWrapping = 2 + 4;
-  size_t compressed = kZlibWrapping;
-  ZlibCompressor compressor(settings::kNoiseProbeLevel);
-  std::vector<uint8_t> scratch;
-  for (uint32_t first = 0; first < raster.height; first += band_rows) {
+  std::vector<size_t> sizes(band_count);
+  const auto probe = [&](size_t band, ZlibCompressor& compressor, std::vector<uint8_t>& scratch) {
+    const uint32_t first = static_cast<uint32_t>(band * band_rows);
     const uint32_t rows = std::min(band_rows, raster.height - first);
     const std::vector<uint8_t> filtered = FilterRows(raster, FilterStrategy::kMinSum, first, rows);
-    const size_t size = compressor.DeflateSize(filtered.data(), filtered.size(), kUnbounded, &scratch);
-    if (size == 0) throw EncoderFault("deflate refused an unbounded stream");
-    compressed += size;
+    sizes[band] = compressor.DeflateSize(filtered.data(), filtered.size(), kUnbounded, &scratch);
+    if (sizes[band] == 0) throw EncoderFault("deflate refused an unbounded stream");
+  };
+  if (workers == nullptr || band_count == 1) {
+    ZlibCompressor compressor(settings::kNoiseProbeLevel);
+    std::vector<uint8_t> scratch;
+    for (size_t band = 0; band < band_count; ++band) probe(band, compressor, scratch);
+  } else {
+    // A band holds its rows and their stream, twice its size.
+    workers->Run(band_count, [&](size_t band, unsigned) {
+      ZlibCompressor compressor(settings::kNoiseProbeLevel);
+      std::vector<uint8_t> scratch;
+      probe(band, compressor, scratch);
+    }, TrialsAtOnce(2 * settings::kNoiseProbeBand));
   }
+  const size_t compressed = std::accumulate(sizes.begin(), sizes.end(), kZlibWrapping);
   return static_cast<double>(compressed) / static_cast<double>(total);
 }
 
@@ -271,13 +283,15 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
                  strongest_name);
 }
 
-// Finalists screened on sampled rows get their whole picture filtered.
+// Finalists screened on sampled rows get their whole picture filtered. A
+// single finalist (as large pictures have) spreads its rows' trials over the
+// workers instead.
 void FilterWholeFinalists(const std::vector<ReducedCandidate>& reductions, const std::vector<Trial>& trials,
                           std::vector<Screened>* finalists, Workers& workers) {
   workers.Run(finalists->size(), [&](size_t index, unsigned) {
     Screened& finalist = (*finalists)[index];
     const Trial& trial = trials[finalist.trial];
-    finalist.filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy);
+    finalist.filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy, &workers);
   });
 }
 
@@ -339,17 +353,17 @@ std::vector<ReducedCandidate> BuildReductions(const StraightImage& image) {
   return reductions;
 }
 
-SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions) {
+SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions, Workers* workers) {
   if (reductions.empty()) throw EncoderFault("no reductions");
   const PngRaster& widest = reductions.front().raster;
-  return ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest));
+  return ChooseSearchBudget(FilteredSizeOf(widest), CompressedFraction(widest, workers));
 }
 
 Encoding FindSmallestEncoding(StraightImage image, unsigned workers) {
   std::vector<ReducedCandidate> reductions = BuildReductions(image);
   image = StraightImage();  // the search reads only the reductions
-  const SearchBudget budget = ChooseBudgetFor(reductions);
   Workers pool(workers);
+  const SearchBudget budget = ChooseBudgetFor(reductions, &pool);
   return Search(std::move(reductions), budget, pool);
 }
 

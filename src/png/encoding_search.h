@@ -32,11 +32,12 @@ struct ReducedCandidate {
 std::vector<ReducedCandidate> BuildReductions(const StraightImage& image);
 
 // How noisy a picture is: the share of `raster`'s min-sum filtered data that
-// a fast deflate keeps.
-double CompressedFraction(const PngRaster& raster);
+// a fast deflate keeps. A large picture's bands may run on `workers`; the
+// share is the same.
+double CompressedFraction(const PngRaster& raster, Workers* workers = nullptr);
 
 // The budget the search gives these reductions of a picture.
-SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions);
+SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions, Workers* workers = nullptr);
 
 // Takes the picture so that its pixels are gone before the search, which
 // needs only the reductions. The search runs on up to `workers` threads of

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <optional>
 
 #include "png/encoder_fault.h"
+#include "png/parallel_trials.h"
 #include "png/row_filters.h"
 #include "png/search_settings.h"
 #include "png/zlib_compression.h"
@@ -175,11 +177,12 @@ size_t FilteredSizeOf(const PngRaster& raster) {
   return raster.height * (row_bytes + 1);
 }
 
-std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strategy) {
-  return FilterRows(raster, strategy, 0, raster.height);
+std::vector<uint8_t> FilterImage(const PngRaster& raster, FilterStrategy strategy, Workers* workers) {
+  return FilterRows(raster, strategy, 0, raster.height, workers);
 }
 
-std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy, uint32_t first, uint32_t count) {
+std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy, uint32_t first, uint32_t count,
+                                Workers* workers) {
   const size_t row_bytes = RowBytes(raster);
   if (FilteredSizeOf(raster) == 0 || raster.rows.size() != row_bytes * raster.height) {
     throw EncoderFault("raster size");
@@ -201,7 +204,13 @@ std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy
     return out;
   }
 
-  RowScorer scorer(strategy);
+  // Brute force scores a row's filters on several workers at once, each
+  // filtering into a copy of the window: the scores, and so the bytes, are
+  // the serial loop's.
+  const bool parallel = strategy == FilterStrategy::kBruteForce && workers != nullptr && workers->Count() > 1;
+  std::deque<RowScorer> scorers;  // not movable: they hold compressors
+  for (unsigned w = 0; w < (parallel ? workers->Count() : 1); ++w) scorers.emplace_back(strategy);
+  std::vector<std::vector<uint8_t>> trial_rows(parallel ? workers->Count() : 0);
   std::vector<uint8_t> best_row(row_bytes + 1);
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t y = first + i;
@@ -209,19 +218,35 @@ std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy
     const uint8_t* previous = y > 0 ? row - row_bytes : nullptr;
     uint8_t* target = out.data() + size_t{i} * (row_bytes + 1);
     const size_t window_before = std::min<size_t>(kBruteForceWindow, size_t{i} * (row_bytes + 1));
-    double best_score = std::numeric_limits<double>::infinity();
+    // The first row has no row above: Up is None and Paeth is Sub there.
+    std::array<uint8_t, kFilterCount> types;
+    size_t type_count = 0;
     for (uint8_t type = 0; type < kFilterCount; ++type) {
-      // The first row has no row above: Up is None and Paeth is Sub there.
       if (previous == nullptr && (type == kFilterUp || type == kFilterPaeth)) continue;
-      target[0] = type;
-      FilterRow(type, row, previous, row_bytes, stride, target + 1);
-      const double score = scorer.Score(target - window_before, target + row_bytes + 1, row_bytes + 1);
-      if (score < best_score) {
-        best_score = score;
-        std::copy(target, target + row_bytes + 1, best_row.begin());
+      types[type_count++] = type;
+    }
+    std::array<double, kFilterCount> scores;
+    if (parallel) {
+      workers->Run(type_count, [&](size_t t, unsigned worker) {
+        std::vector<uint8_t>& trial = trial_rows[worker];
+        trial.resize(window_before + row_bytes + 1);
+        std::copy(target - window_before, target, trial.begin());
+        uint8_t* trial_row = trial.data() + window_before;
+        trial_row[0] = types[t];
+        FilterRow(types[t], row, previous, row_bytes, stride, trial_row + 1);
+        scores[t] = scorers[worker].Score(trial.data(), trial_row + row_bytes + 1, row_bytes + 1);
+      });
+    } else {
+      for (size_t t = 0; t < type_count; ++t) {
+        target[0] = types[t];
+        FilterRow(types[t], row, previous, row_bytes, stride, target + 1);
+        scores[t] = scorers[0].Score(target - window_before, target + row_bytes + 1, row_bytes + 1);
       }
     }
-    std::copy(best_row.begin(), best_row.end(), target);
+    // The first of the lowest scores wins.
+    const size_t best = static_cast<size_t>(std::min_element(scores.begin(), scores.begin() + type_count) - scores.begin());
+    target[0] = types[best];
+    FilterRow(types[best], row, previous, row_bytes, stride, target + 1);
   }
   return out;
 }

@@ -102,6 +102,35 @@ TEST(FilterStrategies, BandsOfRowsJoinIntoTheWholePicturesFilteredData) {
   EXPECT_THROW(FilterRows(raster, FilterStrategy::kMinSum, 12, 0), EncoderFault);
 }
 
+// Brute force may try a row's filters on several workers: the same bytes as
+// on one, called alone or from inside another parallel stage.
+TEST(FilterStrategies, BruteForceOnWorkersWritesTheSerialBytes) {
+  // Repeated rows, ramps and noise, so that the rows choose differently.
+  std::vector<uint32_t> argb;
+  const uint32_t width = 97, height = 40;
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t noise = (x * 2654435761u + y * 40503u) * 2246822519u >> 8;
+      argb.push_back(y % 3 == 0   ? 0xFF000000u | (noise & 0xFFFFFF)
+                     : y % 3 == 1 ? 0xFF000000u | (x * 5 + y) * 0x010203u
+                                  : argb[argb.size() - width]);
+    }
+  }
+  const Picture picture{StraightImage{width, height, argb}, SummariseColours(argb.data(), argb.size())};
+  const PngRaster raster = BuildTruecolourRaster(picture.image, picture.summary);
+  const std::vector<uint8_t> serial = FilterImage(raster, FilterStrategy::kBruteForce);
+  std::vector<bool> used(kFilterCount);
+  for (uint32_t y = 0; y < height; ++y) used[serial[y * (RowBytes(raster) + 1)]] = true;
+  EXPECT_GE(std::count(used.begin(), used.end(), true), 2);
+  for (unsigned count : {1u, 2u, 3u, 8u}) {
+    Workers workers(count);
+    EXPECT_EQ(FilterImage(raster, FilterStrategy::kBruteForce, &workers), serial) << count << " workers";
+    workers.Run(2, [&](size_t, unsigned) {
+      EXPECT_EQ(FilterImage(raster, FilterStrategy::kBruteForce, &workers), serial) << count << " workers, nested";
+    });
+  }
+}
+
 // Palettes of up to 256 colours and the choice against truecolour are covered
 // by the encoder's round trips.
 TEST(ReductionsAndFilters, EveryLayoutAtItsEdgesRoundTripsUnderEveryStrategy) {

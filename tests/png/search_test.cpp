@@ -92,7 +92,7 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
 
 // A large picture's noise is measured in bands, which must give nearly the
 // fraction of one stream over the whole: the budget's tiers part on it.
-TEST(EncodingSearch, NoiseOfALargePictureMeasuredInBandsIsThatOfTheWhole) {
+TEST(EncodingSearch, NoiseOfALargePictureMeasuredInBandsOnAnyWorkersIsThatOfTheWhole) {
   // Just over one band: smooth steps with noise on every third row.
   const uint32_t width = 1024, height = settings::kNoiseProbeBand / (width * 3 + 1) + 8;
   PngRaster raster{width, height, ColorType::kRgb, 8, {}, {}, {}};
@@ -106,6 +106,11 @@ TEST(EncodingSearch, NoiseOfALargePictureMeasuredInBandsIsThatOfTheWhole) {
   const double whole = static_cast<double>(compressor.StreamSize(filtered.data(), filtered.size(), SIZE_MAX)) /
                        static_cast<double>(filtered.size());
   EXPECT_NEAR(CompressedFraction(raster), whole, whole * 0.005);
+  // The bands may run on workers, for the same share.
+  for (unsigned count : {1u, 3u}) {
+    Workers workers(count);
+    EXPECT_EQ(CompressedFraction(raster, &workers), CompressedFraction(raster)) << count << " workers";
+  }
   // Within one band it is that stream's fraction exactly.
   raster.height = 100;
   raster.rows.resize(size_t{width} * 3 * raster.height);
