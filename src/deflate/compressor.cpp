@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <new>
 
 #include "deflate/bit_writer.h"
@@ -72,6 +73,30 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
   const size_t count = (input.size() + segment_size - 1) / segment_size;
   try {
     std::vector<SegmentTask> tasks(count);
+    zlib_stream->reserve(std::min(input.size(), segment_size) + 16);
+    zlib_stream->push_back(0x78);  // deflate, 32 KiB window
+    zlib_stream->push_back(0xDA);  // maximum compression; check bits
+    BitWriter writer(zlib_stream);
+    // The segments are written in order by whichever task finds the next
+    // one finished, so that writing overlaps the parsing of later segments
+    // and each segment's symbols go as soon as they are written; what is
+    // left when the tasks end is written after them.
+    std::mutex write_lock;
+    size_t written = 0;
+    bool write_failed = false;
+    const auto write_finished = [&] {  // with write_lock held
+      while (!write_failed && written < count && tasks[written].status == static_cast<int>(Status::kOk)) {
+        const SegmentResult& segment = tasks[written].result;
+        for (size_t b = 0; b < segment.blocks.size(); ++b) {
+          const Block& block = segment.blocks[b];
+          const bool final = written + 1 == count && b + 1 == segment.blocks.size();
+          WriteBlock(std::span(segment.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin),
+                     input.subspan(block.byte_begin, block.byte_end - block.byte_begin), final, &writer);
+        }
+        tasks[written].result = SegmentResult{};
+        ++written;
+      }
+    };
     const std::function<void(size_t)> task = [&](size_t index) {
       SegmentTask& segment = tasks[index];
       try {
@@ -81,45 +106,45 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
         segment.status = static_cast<int>(Status::kOk);
       } catch (const std::bad_alloc&) {
         segment.status = static_cast<int>(Status::kOutOfMemory);
+        return;
       } catch (...) {
         segment.status = static_cast<int>(Status::kRunnerFailed);
+        return;
+      }
+      const std::unique_lock<std::mutex> hold(write_lock, std::try_to_lock);
+      if (!hold.owns_lock()) return;  // the writer will come to this segment
+      try {
+        write_finished();
+      } catch (...) {
+        write_failed = true;  // running out of memory is all that can fail
       }
     };
     if (runner && count > 0) {
       try {
         runner(count, task);
       } catch (const std::bad_alloc&) {
+        zlib_stream->clear();
         return Status::kOutOfMemory;
       } catch (...) {
+        zlib_stream->clear();
         return Status::kRunnerFailed;
       }
     } else {
       for (size_t index = 0; index < count; ++index) task(index);
     }
     for (const SegmentTask& segment : tasks) {
-      if (segment.status < 0) return Status::kRunnerFailed;
-      if (segment.status != static_cast<int>(Status::kOk)) return static_cast<Status>(segment.status.load());
+      const int status = segment.status;
+      if (status == static_cast<int>(Status::kOk)) continue;
+      zlib_stream->clear();
+      return status < 0 ? Status::kRunnerFailed : static_cast<Status>(status);
     }
+    if (write_failed) throw std::bad_alloc();
+    write_finished();
 
-    // Worst case: stored blocks, 5 bytes per 65,535, plus header and check.
-    zlib_stream->reserve(input.size() + input.size() / kMaxStoredLength * 5 + 16);
-    zlib_stream->push_back(0x78);  // deflate, 32 KiB window
-    zlib_stream->push_back(0xDA);  // maximum compression; check bits
-    BitWriter writer(zlib_stream);
     if (input.empty()) {
       writer.Write(1, 1);  // final
       writer.Write(1, 2);  // fixed code
       writer.Write(0, 7);  // end of block
-    }
-    for (size_t index = 0; index < count; ++index) {
-      const SegmentResult& segment = tasks[index].result;
-      for (size_t b = 0; b < segment.blocks.size(); ++b) {
-        const Block& block = segment.blocks[b];
-        const bool final = index + 1 == count && b + 1 == segment.blocks.size();
-        WriteBlock(std::span(segment.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin),
-                   input.subspan(block.byte_begin, block.byte_end - block.byte_begin), final, &writer);
-      }
-      tasks[index].result = SegmentResult{};
     }
     writer.AlignToByte();
     AppendBigEndian32(Adler32(input), zlib_stream);

@@ -187,7 +187,7 @@ ParallelRunner ThreadRunner(size_t threads) {
   };
 }
 
-TEST(DeflateCompressor, SameBytesWhateverTheRunner) {
+TEST(DeflateCompressor, SameBytesWhateverTheRunnerAndTheOrderOfSegments) {
   Bytes bytes = TextLike(30000, 8);
   const Bytes picture = PictureLike(200, 100, 8);
   bytes.insert(bytes.end(), picture.begin(), picture.end());
@@ -195,6 +195,17 @@ TEST(DeflateCompressor, SameBytesWhateverTheRunner) {
   const Bytes alone = Compress(bytes, settings);
   EXPECT_EQ(Compress(bytes, settings, ThreadRunner(1)), alone);
   EXPECT_EQ(Compress(bytes, settings, ThreadRunner(4)), alone);
+  // Segments are written as the ones before them finish: in whatever order
+  // they finish, the stream is the same.
+  const ParallelRunner backwards = [](size_t count, const std::function<void(size_t)>& task) {
+    for (size_t i = count; i-- > 0;) task(i);
+  };
+  const ParallelRunner odd_first = [](size_t count, const std::function<void(size_t)>& task) {
+    for (size_t i = 1; i < count; i += 2) task(i);
+    for (size_t i = 0; i < count; i += 2) task(i);
+  };
+  EXPECT_EQ(Compress(bytes, settings, backwards), alone);
+  EXPECT_EQ(Compress(bytes, settings, odd_first), alone);
 }
 
 TEST(DeflateCompressor, NoLargerThanLibdeflatesBest) {
