@@ -1,6 +1,8 @@
 #include "deflate/match_finder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "deflate/symbols.h"
 
@@ -15,6 +17,27 @@ constexpr int32_t kNone = -1;
 uint32_t Hash3(const uint8_t* p) {
   const uint32_t value = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
   return (value * 0x9E3779B1u) >> (32 - kHashBits);
+}
+
+// How far here and there agree from `from` on, up to `limit`: eight bytes
+// at a time, since repeats in pictures run long.
+uint32_t CommonLength(const uint8_t* here, const uint8_t* there, uint32_t from, uint32_t limit) {
+  uint32_t length = from;
+  while (length + 8 <= limit) {
+    uint64_t a, b;
+    std::memcpy(&a, here + length, 8);
+    std::memcpy(&b, there + length, 8);
+    if (a != b) {
+      if constexpr (std::endian::native == std::endian::little) {
+        return length + static_cast<uint32_t>(std::countr_zero(a ^ b)) / 8;
+      } else {
+        return length + static_cast<uint32_t>(std::countl_zero(a ^ b)) / 8;
+      }
+    }
+    length += 8;
+  }
+  while (length < limit && there[length] == here[length]) ++length;
+  return length;
 }
 
 // A binary tree of the strings in the window per hash bucket, most recent
@@ -42,8 +65,7 @@ class BinaryTrees {
     for (int depth = search.max_depth; node != kNone && cur - static_cast<uint32_t>(node) <= kWindowSize; --depth) {
       if (depth == 0) break;
       const uint8_t* there = data + node;
-      uint32_t length = std::min(less_length, greater_length);
-      while (length < max_length && there[length] == here[length]) ++length;
+      const uint32_t length = CommonLength(here, there, std::min(less_length, greater_length), max_length);
       if (length > best) {
         best = length;
         if (record && length >= kMinMatch) {

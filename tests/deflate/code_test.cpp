@@ -287,7 +287,7 @@ TEST(MatchCache, StaysWithinItsBudgetWhereEveryPositionMatchesMuch) {
   EXPECT_GT(capped, 1000u);
 }
 
-TEST(MatchCache, EveryMatchIsRealAndLengthsIncrease) {
+TEST(MatchCache, EveryMatchIsRealAndWholeAndLengthsIncrease) {
   std::vector<uint8_t> data;
   uint32_t state = 7;
   for (int part = 0; part < 60; ++part) {
@@ -329,6 +329,10 @@ TEST(MatchCache, EveryMatchIsRealAndLengthsIncrease) {
         ASSERT_LE(match.distance, std::min<size_t>(pos, kWindowSize));
         ASSERT_TRUE(std::equal(data.begin() + static_cast<ptrdiff_t>(pos), data.begin() + static_cast<ptrdiff_t>(pos + match.length),
                                data.begin() + static_cast<ptrdiff_t>(pos - match.distance)))
+            << "effort " << effort << " at " << pos << ": " << match.length << " from " << match.distance;
+        // Each match is as long as the two strings agree, within the limits.
+        const size_t next = pos + match.length;
+        ASSERT_TRUE(next == data.size() || match.length == kMaxMatch || data[next] != data[next - match.distance])
             << "effort " << effort << " at " << pos << ": " << match.length << " from " << match.distance;
         previous = match.length;
         ++found;
