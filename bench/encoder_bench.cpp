@@ -62,7 +62,10 @@ struct Setting {
 };
 const Setting kSettings[] = {
     {"shipped", [](repng::png::SearchBudget*) {}},
-    {"no-optimal", [](repng::png::SearchBudget* b) { b->optimal_pass = false; }},
+    {"no-optimal",
+     [](repng::png::SearchBudget* b) {
+       if (b->last_pass == repng::png::LastPass::kOptimal) b->last_pass = repng::png::LastPass::kStrong;
+     }},
     {"light",
      [](repng::png::SearchBudget* b) {
        using repng::png::FilterStrategy;
@@ -72,7 +75,7 @@ const Setting kSettings[] = {
        b->screening_level = 1;
        b->screening_sample = 0;
        b->finalists = 1;
-       b->optimal_pass = false;
+       if (b->last_pass == repng::png::LastPass::kOptimal) b->last_pass = repng::png::LastPass::kStrong;
      }},
 };
 

@@ -236,7 +236,7 @@ Compressed Shorter(size_t finalist, std::vector<uint8_t> optimal, std::vector<ui
 
 Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::vector<size_t>& layouts,
                              const SearchBudget& budget, Workers& workers) {
-  if (budget.quick_pass) {
+  if (budget.last_pass == LastPass::kQuick) {
     // One finalist (the budget allows no more): the quick pass does not rank.
     if (finalists.size() != 1) throw EncoderFault("the quick pass takes one finalist");
     return {QuickZlibStream(finalists.front().filtered, workers), 0, "quick"};
@@ -248,7 +248,8 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
     return stream.size() + layouts[finalist];
   };
   const auto strongest_name = "deflate-" + std::to_string(budget.final_level);
-  if (budget.optimal_pass && std::all_of(strong_first.begin(), strong_first.end(), [](size_t f) { return f == 0; })) {
+  const bool optimal_follows = budget.last_pass == LastPass::kOptimal;
+  if (optimal_follows && std::all_of(strong_first.begin(), strong_first.end(), [](size_t f) { return f == 0; })) {
     // One data for every finalist (a large picture's single finalist, or
     // strategies that agree): nothing to rank, so the strong pass runs
     // beside the optimal pass's segments instead of before them. The
@@ -278,7 +279,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   const size_t first = *std::min_element(all.begin(), all.end(), [&](size_t a, size_t b) {
     return file_size(a, strong_of(a)) < file_size(b, strong_of(b));
   });
-  if (!budget.optimal_pass) return {std::move(strong_of(first)), first, strongest_name};
+  if (!optimal_follows) return {std::move(strong_of(first)), first, strongest_name};
   return Shorter(first, OptimalZlibStream(finalists[first].filtered, workers), std::move(strong_of(first)),
                  strongest_name);
 }

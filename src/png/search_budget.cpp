@@ -48,7 +48,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.screening_level = kSmallScreeningLevel;
     budget.finalists = kSmallFinalists;
     budget.final_level = kRankingLevel;
-    budget.optimal_pass = true;
+    budget.last_pass = LastPass::kOptimal;
     return budget;
   }
   const bool grainy = compressed_fraction > kGrainyFraction;
@@ -70,7 +70,6 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
   // lower levels rank the strategies of large drawings differently from the
   // final pass.
   budget.strategies = OtherStrategies();
-  budget.final_level = kStrongestLevel;
   if (filtered_bytes <= kLarge) {
     budget.screening_level = kDrawnScreeningLevel;
     budget.screening_sample = kSample;
@@ -80,9 +79,9 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
     budget.screening_sample = kLargeSample;
     budget.finalists = 1;
   }
-  budget.optimal_pass = OptimalPassPays(filtered_bytes, compressed_fraction);
-  if (budget.optimal_pass) budget.final_level = kRankingLevel;
-  budget.quick_pass = !budget.optimal_pass;
+  // The quick pass replaces the strong pass, whose level it leaves unused.
+  budget.last_pass = OptimalPassPays(filtered_bytes, compressed_fraction) ? LastPass::kOptimal : LastPass::kQuick;
+  budget.final_level = budget.last_pass == LastPass::kOptimal ? kRankingLevel : kStrongestLevel;
   return budget;
 }
 

@@ -11,6 +11,13 @@
 
 namespace repng::png {
 
+// What the finalists get after the screening.
+enum class LastPass {
+  kStrong,   // libdeflate at `final_level` for each; the smallest file wins
+  kOptimal,  // the strong pass ranks them, and the best gets the optimal pass too
+  kQuick,    // the single finalist gets the quick pass instead (no strong pass)
+};
+
 struct SearchBudget {
   // Tried on every reduction; the best `reductions_kept` reductions then get
   // `strategies` as well.
@@ -21,10 +28,7 @@ struct SearchBudget {
   size_t screening_sample = 0;  // filtered bytes screened per trial (rows sampled); 0: all
   size_t finalists = 1;      // best screened trials given the strong pass
   int final_level = 12;      // libdeflate level of the strong pass
-  // The best finalist after the strong pass gets the optimal pass too.
-  bool optimal_pass = false;
-  // The single finalist gets the quick pass instead of the strong pass.
-  bool quick_pass = false;
+  LastPass last_pass = LastPass::kStrong;
 };
 
 // `filtered_bytes` is the size of the largest candidate's filtered data;

@@ -74,12 +74,11 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
   const SearchBudget budget{.first_strategies = {FilterStrategy::kNone, FilterStrategy::kMinSum},
                             .strategies = {FilterStrategy::kPaeth, FilterStrategy::kBruteForce},
                             .screening_level = kStrongestDeflateLevel, .screening_sample = 8 * 1024,
-                            .finalists = 2, .optimal_pass = true};
+                            .finalists = 2, .last_pass = LastPass::kOptimal};
   // And the budget of large photographs: one finalist, the quick pass.
   SearchBudget quick = budget;
   quick.finalists = 1;
-  quick.optimal_pass = false;
-  quick.quick_pass = true;
+  quick.last_pass = LastPass::kQuick;
   for (const SearchBudget& tried : {budget, quick}) {
     const Encoding first = FindSmallestEncodingWithin(image, tried);
     const Encoding second = FindSmallestEncodingWithin(image, tried);
