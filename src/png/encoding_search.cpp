@@ -119,9 +119,16 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
             Workers& workers, WorkerCompressors& compressors) {
   // The first reduction is the widest.
   const unsigned most = TrialsAtOnce(TrialBytes(FilteredSizeOf(reductions.front().raster), level));
-  workers.Run(trials.size() - first_index, [&](size_t offset, unsigned worker) {
+  // Brute force costs several times any other strategy: started last, it
+  // ran on alone while the other workers waited. The finalists depend on
+  // sizes and trial numbers only, not on the order the trials run in.
+  std::vector<size_t> order(trials.size() - first_index);
+  std::iota(order.begin(), order.end(), first_index);
+  std::stable_partition(order.begin(), order.end(),
+                        [&](size_t index) { return trials[index].strategy == FilterStrategy::kBruteForce; });
+  workers.Run(order.size(), [&](size_t offset, unsigned worker) {
     if (!compressors[worker]) compressors[worker].emplace(level);
-    const size_t index = first_index + offset;
+    const size_t index = order[offset];
     const Trial& trial = trials[index];
     const PngRaster& raster = reductions[trial.reduction].raster;
     // Sizes are whole files: a palette's PLTE and tRNS can outweigh what it
@@ -284,16 +291,15 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
                  strongest_name);
 }
 
-// Finalists screened on sampled rows get their whole picture filtered. A
-// single finalist (as large pictures have) spreads its rows' trials over the
-// workers instead.
+// Finalists screened on sampled rows get their whole picture filtered, one
+// after another: brute force, which costs several times the rest together,
+// spreads each row's trials over the workers.
 void FilterWholeFinalists(const std::vector<ReducedCandidate>& reductions, const std::vector<Trial>& trials,
                           std::vector<Screened>* finalists, Workers& workers) {
-  workers.Run(finalists->size(), [&](size_t index, unsigned) {
-    Screened& finalist = (*finalists)[index];
+  for (Screened& finalist : *finalists) {
     const Trial& trial = trials[finalist.trial];
     finalist.filtered = FilterImage(reductions[trial.reduction].raster, trial.strategy, &workers);
-  });
+  }
 }
 
 Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget, Workers& workers) {
