@@ -211,7 +211,6 @@ std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy
   std::deque<RowScorer> scorers;  // not movable: they hold compressors
   for (unsigned w = 0; w < (parallel ? workers->Count() : 1); ++w) scorers.emplace_back(strategy);
   std::vector<std::vector<uint8_t>> trial_rows(parallel ? workers->Count() : 0);
-  std::vector<uint8_t> best_row(row_bytes + 1);
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t y = first + i;
     const uint8_t* row = raster.rows.data() + size_t{y} * row_bytes;
