@@ -60,12 +60,15 @@ struct Setting {
   const char* name;
   void (*adjust)(repng::png::SearchBudget*);
 };
+// The strong pass alone where the optimal pass would follow it; the quick
+// pass stays.
+void WithoutOptimalPass(repng::png::SearchBudget* b) {
+  if (b->last_pass == repng::png::LastPass::kOptimal) b->last_pass = repng::png::LastPass::kStrong;
+}
+
 const Setting kSettings[] = {
     {"shipped", [](repng::png::SearchBudget*) {}},
-    {"no-optimal",
-     [](repng::png::SearchBudget* b) {
-       if (b->last_pass == repng::png::LastPass::kOptimal) b->last_pass = repng::png::LastPass::kStrong;
-     }},
+    {"no-optimal", WithoutOptimalPass},
     {"light",
      [](repng::png::SearchBudget* b) {
        using repng::png::FilterStrategy;
@@ -75,7 +78,7 @@ const Setting kSettings[] = {
        b->screening_level = 1;
        b->screening_sample = 0;
        b->finalists = 1;
-       if (b->last_pass == repng::png::LastPass::kOptimal) b->last_pass = repng::png::LastPass::kStrong;
+       WithoutOptimalPass(b);
      }},
 };
 

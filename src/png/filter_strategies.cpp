@@ -242,10 +242,13 @@ std::vector<uint8_t> FilterRows(const PngRaster& raster, FilterStrategy strategy
         scores[t] = scorers[0].Score(target - window_before, target + row_bytes + 1, row_bytes + 1);
       }
     }
-    // The first of the lowest scores wins.
+    // The first of the lowest scores wins; the serial loop left the last
+    // type's row in place.
     const size_t best = static_cast<size_t>(std::min_element(scores.begin(), scores.begin() + type_count) - scores.begin());
-    target[0] = types[best];
-    FilterRow(types[best], row, previous, row_bytes, stride, target + 1);
+    if (parallel || best + 1 != type_count) {
+      target[0] = types[best];
+      FilterRow(types[best], row, previous, row_bytes, stride, target + 1);
+    }
   }
   return out;
 }
