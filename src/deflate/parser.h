@@ -28,6 +28,15 @@ void LazyParse(const ParseInput& input, std::vector<Symbol>* out);
 // Working arrays of the shortest path, kept between calls.
 class OptimalParser {
  public:
+  // The instructions of the shortest path's hot loop: the widest vectors
+  // this processor has, or the baseline of its kind. Both find the same
+  // paths; tests compare them.
+  enum class Vectors { kWidest, kBaseline };
+  explicit OptimalParser(Vectors vectors = Vectors::kWidest) : vectors_(vectors) {}
+
+  // Whether kWidest goes beyond the baseline here.
+  static bool WidestVectorsAvailable();
+
   // The parse of least total cost; among equal costs the one found first
   // (literal before match, shorter match before longer).
   void Parse(const ParseInput& input, const CostModel& model, std::vector<Symbol>* out);
@@ -37,6 +46,7 @@ class OptimalParser {
   // How each position is best reached: the literal or the length, and the
   // distance << 16.
   std::vector<uint32_t> step_;
+  Vectors vectors_;
 };
 
 }  // namespace repng::deflate

@@ -60,7 +60,14 @@ uint64_t PathCost(std::span<const Symbol> symbols, const CostModel& model) {
   return cost;
 }
 
-TEST(OptimalParser, NeverCostsMoreThanTheLazyParse) {
+// Each parse test runs on the baseline instructions and on the widest this
+// processor has.
+class OptimalParserTest : public ::testing::TestWithParam<OptimalParser::Vectors> {};
+
+INSTANTIATE_TEST_SUITE_P(Vectors, OptimalParserTest,
+                         ::testing::Values(OptimalParser::Vectors::kBaseline, OptimalParser::Vectors::kWidest));
+
+TEST_P(OptimalParserTest, NeverCostsMoreThanTheLazyParse) {
   const std::vector<uint8_t> data = MixedData(60);
   MatchCache cache;
   cache.Build(data.data(), 0, data.size(), MatchSearch{256, 258});
@@ -75,7 +82,7 @@ TEST(OptimalParser, NeverCostsMoreThanTheLazyParse) {
     for (const ParseInput& input : {whole, ParseInput{data.data(), &cache, 0, 1234, 9876}}) {
       std::vector<Symbol> lazy_part, optimal;
       LazyParse(input, &lazy_part);
-      OptimalParser parser;
+      OptimalParser parser(GetParam());
       parser.Parse(input, model, &optimal);
       EXPECT_EQ(Replay(data, input.first, optimal), input.last);
       EXPECT_LE(PathCost(optimal, model), PathCost(lazy_part, model));
@@ -103,7 +110,7 @@ uint64_t LeastCostByEveryLength(const ParseInput& input, const CostModel& model)
 // Paths of picture-like data, with a cost model that makes long and short
 // matches compete: the parse must find the least cost there is, also on a
 // stretch that ends inside matches.
-TEST(OptimalParser, FindsTheLeastCostOfEveryLength) {
+TEST_P(OptimalParserTest, FindsTheLeastCostOfEveryLength) {
   const std::vector<uint8_t> data = MixedData(40);
   MatchCache cache;
   cache.Build(data.data(), 0, data.size(), MatchSearch{256, 258});
@@ -116,10 +123,52 @@ TEST(OptimalParser, FindsTheLeastCostOfEveryLength) {
     for (const ParseInput& input : {ParseInput{data.data(), &cache, 0, 0, data.size()},
                                     ParseInput{data.data(), &cache, 0, 777, 5432}}) {
       std::vector<Symbol> optimal;
-      OptimalParser parser;
+      OptimalParser parser(GetParam());
       parser.Parse(input, model, &optimal);
       EXPECT_EQ(Replay(data, input.first, optimal), input.last);
       EXPECT_EQ(PathCost(optimal, model), LeastCostByEveryLength(input, model));
+    }
+  }
+}
+
+// Runs longer than a match, rows repeated whole, and a stretch repeated
+// from as far back as a match reaches: the parse's longest walks, and the
+// repeats where it tries only the full length.
+std::vector<uint8_t> LongRepeatData() {
+  std::vector<uint8_t> data = MixedData(20);
+  data.insert(data.end(), 1000, 0);
+  data.insert(data.end(), 600, 255);
+  const std::vector<uint8_t> row = MixedData(2);
+  for (int copy = 0; copy < 6; ++copy) data.insert(data.end(), row.begin(), row.end() - copy * 37);
+  const size_t far = data.size() >= kWindowSize ? data.size() - kWindowSize : 0;
+  for (size_t k = 0; k < 700; ++k) data.push_back(data[far + k]);
+  data.insert(data.end(), 259, 7);
+  return data;
+}
+
+TEST(OptimalParser, WidestVectorsFindTheBaselinePaths) {
+  if (!OptimalParser::WidestVectorsAvailable()) GTEST_SKIP() << "no vectors beyond the baseline here";
+  for (const std::vector<uint8_t>& data : {MixedData(80), LongRepeatData()}) {
+    MatchCache cache;
+    cache.Build(data.data(), 0, data.size(), MatchSearch{256, 258});
+    std::vector<Symbol> lazy;
+    LazyParse(ParseInput{data.data(), &cache, 0, 0, data.size()}, &lazy);
+    Histogram long_dear = CountSymbols(lazy);
+    for (int slot = 20; slot < 29; ++slot) long_dear.litlen[257 + slot] = 1;
+    for (const Histogram& counts : {CountSymbols(lazy), long_dear, Histogram{}}) {
+      const CostModel model = CostModel::FromCounts(counts);
+      for (const ParseInput& input : {ParseInput{data.data(), &cache, 0, 0, data.size()},
+                                      ParseInput{data.data(), &cache, 0, 501, data.size() - 130}}) {
+        std::vector<Symbol> widest, baseline;
+        OptimalParser(OptimalParser::Vectors::kWidest).Parse(input, model, &widest);
+        OptimalParser(OptimalParser::Vectors::kBaseline).Parse(input, model, &baseline);
+        ASSERT_EQ(widest.size(), baseline.size());
+        for (size_t k = 0; k < widest.size(); ++k) {
+          ASSERT_EQ(widest[k].value, baseline[k].value) << "symbol " << k;
+          ASSERT_EQ(widest[k].distance, baseline[k].distance) << "symbol " << k;
+        }
+        EXPECT_EQ(Replay(data, input.first, widest), input.last);
+      }
     }
   }
 }
