@@ -50,9 +50,11 @@ class BinaryTrees {
       : heads_(size_t{1} << kHashBits, kNone), children_(2 * std::min<size_t>(positions, kNodeSlots), kNone) {}
 
   // Inserts position cur (with at least 3 bytes to end) and, when record is
-  // set, appends the matches found to out. Returns the longest length.
-  uint32_t Insert(const uint8_t* data, uint32_t cur, uint32_t end, const MatchSearch& search, bool record,
-                  std::vector<Match>* out) {
+  // set, appends the matches found to out. Returns the longest match. The
+  // string at `known.distance` back is known to agree for `known.length`
+  // bytes: inside a repeat, the comparison there starts past them.
+  Match Insert(const uint8_t* data, uint32_t cur, uint32_t end, const MatchSearch& search, bool record,
+               Match known, std::vector<Match>* out) {
     const uint32_t max_length = std::min<uint32_t>(kMaxMatch, end - cur);
     const uint32_t nice = std::min<uint32_t>(static_cast<uint32_t>(search.nice_length), max_length);
     const uint32_t bucket = Hash3(data + cur);
@@ -60,17 +62,19 @@ class BinaryTrees {
     heads_[bucket] = static_cast<int32_t>(cur);
     int32_t* pending_less = &Left(cur);
     int32_t* pending_greater = &Right(cur);
-    uint32_t less_length = 0, greater_length = 0, best = 0;
+    uint32_t less_length = 0, greater_length = 0;
+    Match best{0, 0};
     const uint8_t* here = data + cur;
     for (int depth = search.max_depth; node != kNone && cur - static_cast<uint32_t>(node) <= kWindowSize; --depth) {
       if (depth == 0) break;
       const uint8_t* there = data + node;
-      const uint32_t length = CommonLength(here, there, std::min(less_length, greater_length), max_length);
-      if (length > best) {
-        best = length;
-        if (record && length >= kMinMatch) {
-          out->push_back(Match{static_cast<uint16_t>(length), static_cast<uint16_t>(cur - static_cast<uint32_t>(node))});
-        }
+      const uint32_t distance = cur - static_cast<uint32_t>(node);
+      uint32_t agreed = std::min(less_length, greater_length);
+      if (distance == known.distance) agreed = std::max<uint32_t>(agreed, known.length);
+      const uint32_t length = CommonLength(here, there, agreed, max_length);
+      if (length > best.length) {
+        best = Match{static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
+        if (record && length >= kMinMatch) out->push_back(best);
         if (length >= nice) {
           // The node's subtrees take its place below the new root.
           *pending_less = Left(static_cast<uint32_t>(node));
@@ -115,6 +119,8 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
   matches_.reserve(std::min(budget, n * 2 + kMaxPerPosition));
   BinaryTrees trees(end);
   const uint32_t stop = static_cast<uint32_t>(end);
+  // The longest match of the position before, one byte shorter, holds here.
+  Match known{0, 0};
   for (uint32_t cur = 0; cur < stop; ++cur) {
     const size_t pos = cur - begin;
     if (cur >= begin) offsets_[pos] = static_cast<uint32_t>(matches_.size());
@@ -124,7 +130,8 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
       matches_.reserve(std::min(budget, matches_.capacity() + matches_.capacity() / 2 + kMaxPerPosition));
     }
     const size_t first = matches_.size();
-    trees.Insert(data, cur, stop, search, record, &matches_);
+    const Match longest = trees.Insert(data, cur, stop, search, record, known, &matches_);
+    known = Match{static_cast<uint16_t>(longest.length > 0 ? longest.length - 1 : 0), longest.distance};
     // Positions may spend what those before them left unused.
     const size_t earned = record ? (pos + 1) * kAveragePerPosition + kBudgetSlack - first : 0;
     const size_t keep = std::min(kMaxPerPosition, earned);
