@@ -113,10 +113,12 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
   const size_t n = end - begin;
   offsets_.assign(n + 1, 0);
   matches_.clear();
-  // The budget bounds the memory; capacity grows in steps up to it, never
-  // past it, since doubling could take twice what is used.
+  // The budget bounds the memory, and a position may hold a match of every
+  // length before its longest are kept. All of it is reserved at once:
+  // pages never written cost nothing, where growing in steps copied every
+  // match into fresh memory each time.
   const size_t budget = n * kAveragePerPosition + kBudgetSlack;
-  matches_.reserve(std::min(budget, n * 2 + kMaxPerPosition));
+  matches_.reserve(budget + kMaxMatch);
   BinaryTrees trees(end);
   const uint32_t stop = static_cast<uint32_t>(end);
   // The longest match of the position before, one byte shorter, holds here.
@@ -126,9 +128,6 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
     if (cur >= begin) offsets_[pos] = static_cast<uint32_t>(matches_.size());
     if (stop - cur < static_cast<uint32_t>(kMinMatch)) continue;
     const bool record = cur >= begin;
-    if (record && matches_.capacity() - matches_.size() < kMaxPerPosition) {
-      matches_.reserve(std::min(budget, matches_.capacity() + matches_.capacity() / 2 + kMaxPerPosition));
-    }
     const size_t first = matches_.size();
     const Match longest = trees.Insert(data, cur, stop, search, record, known, &matches_);
     known = Match{static_cast<uint16_t>(longest.length > 0 ? longest.length - 1 : 0), longest.distance};
