@@ -64,10 +64,6 @@ namespace {
   return later.size() == 1 && later[0].length == kMaxMatch && later[0].distance == matches[0].distance;
 }
 
-}  // namespace
-
-namespace {
-
 // Every position's literal and match lengths, in order: cost[i] becomes
 // the least cost of reaching i, and step[i] how. Written once, compiled for
 // each instruction set below; integers only, so every one finds the same.
