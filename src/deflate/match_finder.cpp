@@ -113,12 +113,13 @@ void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const Matc
   const size_t n = end - begin;
   offsets_.assign(n + 1, 0);
   matches_.clear();
-  // The budget bounds the memory, and a position may hold a match of every
-  // length before its longest are kept. All of it is reserved at once:
-  // pages never written cost nothing, where growing in steps copied every
-  // match into fresh memory each time.
+  // The budget bounds the memory (no more than kMaxPerPosition a position
+  // for small inputs), and a position may hold a match of every length
+  // before its longest are kept. All of it is reserved at once: pages never
+  // written cost nothing, where growing in steps copied every match into
+  // fresh memory each time.
   const size_t budget = n * kAveragePerPosition + kBudgetSlack;
-  matches_.reserve(budget + kMaxMatch);
+  matches_.reserve(std::min(budget, n * kMaxPerPosition) + kMaxMatch);
   BinaryTrees trees(end);
   const uint32_t stop = static_cast<uint32_t>(end);
   // The longest match of the position before, one byte shorter, holds here.
