@@ -143,15 +143,11 @@ void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::
   cost_.assign(n + 1, UINT32_MAX);
   step_.resize(n + 1);
   cost_[0] = 0;
+  auto find_shortest_paths = FindShortestPathsBaseline;
 #if REPNG_PARSE_AVX2
-  if (vectors_ == Vectors::kWidest && WidestVectorsAvailable()) {
-    FindShortestPathsAvx2(input, model, cost_.data(), step_.data());
-  } else {
-    FindShortestPathsBaseline(input, model, cost_.data(), step_.data());
-  }
-#else
-  FindShortestPathsBaseline(input, model, cost_.data(), step_.data());
+  if (vectors_ == Vectors::kWidest && WidestVectorsAvailable()) find_shortest_paths = FindShortestPathsAvx2;
 #endif
+  find_shortest_paths(input, model, cost_.data(), step_.data());
   const size_t first_new = out->size();
   for (size_t pos = n; pos > 0;) {
     const Symbol symbol{static_cast<uint16_t>(step_[pos] & 0xFFFF), static_cast<uint16_t>(step_[pos] >> 16)};
