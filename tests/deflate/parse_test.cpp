@@ -147,7 +147,6 @@ std::vector<uint8_t> LongRepeatData() {
   return data;
 }
 
-
 // The walk in its plainest form: every length of every match offered to
 // its target in order of source position, the first of equal costs kept;
 // inside a long repeat (one match, the longest, at the same distance 258
@@ -214,6 +213,7 @@ TEST_P(OptimalParserTest, FindsThePlainWalksPath) {
           ASSERT_EQ(path[k].value, plain[k].value) << "symbol " << k;
           ASSERT_EQ(path[k].distance, plain[k].distance) << "symbol " << k;
         }
+        EXPECT_EQ(Replay(data, input.first, path), input.last);
       }
     }
   }

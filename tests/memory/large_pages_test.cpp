@@ -42,9 +42,8 @@ std::uintptr_t FirstWholeLargePage(const void* block) {
   return (reinterpret_cast<std::uintptr_t>(block) + kLargePage - 1) & ~std::uintptr_t{kLargePage - 1};
 }
 
-// Large blocks, whether asked for directly or through new, have their
-// whole large pages advised and are usable to their last byte; a block
-// below the size is left as malloc gave it.
+// Large blocks, whether asked for directly or through the program's new,
+// have their whole large pages advised and are usable to their last byte.
 TEST(LargePages, LargeBlocksAreAdvisedWhole) {
   if (!SystemHasLargePages()) GTEST_SKIP() << "no large pages on this system";
   constexpr size_t kSize = 6 * 1024 * 1024 + 123;
@@ -54,7 +53,7 @@ TEST(LargePages, LargeBlocksAreAdvisedWhole) {
   EXPECT_NE(MappingFlags(FirstWholeLargePage(block)).find(" hg "), std::string::npos);
   std::free(block);
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(REPNG_SANITIZED_ALLOCATOR)
   const std::unique_ptr<uint8_t[]> buffer(new uint8_t[kSize]);
   buffer[kSize - 1] = 1;
   EXPECT_NE(MappingFlags(FirstWholeLargePage(buffer.get())).find(" hg "), std::string::npos);

@@ -1,18 +1,9 @@
 // The program's new and delete on POSIX: its large buffers get large pages
-// (see large_pages.h). Sanitizers keep their own, which check every pair.
+// (see large_pages.h).
 #include <cstdlib>
 #include <new>
 
 #include "platform/posix/memory/large_pages.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-#define REPNG_SANITIZED_ALLOCATOR 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define REPNG_SANITIZED_ALLOCATOR 1
-#endif
 
 #if !defined(REPNG_SANITIZED_ALLOCATOR)
 

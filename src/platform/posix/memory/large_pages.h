@@ -8,6 +8,17 @@
 
 #include <cstddef>
 
+// Sanitizers keep their own new and delete, which check every pair: the
+// program's own (operator_new.cpp) are left out under them.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define REPNG_SANITIZED_ALLOCATOR 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define REPNG_SANITIZED_ALLOCATOR 1
+#endif
+
 namespace repng::posix {
 
 // Blocks of this size and more get the advice.
