@@ -102,7 +102,7 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
       try {
         const size_t begin = index * segment_size;
         const size_t end = std::min(input.size(), begin + segment_size);
-        CompressSegment(input.data(), begin, end, params, &segment.result);
+        CompressSegment(input.data(), begin, end, params, runner, &segment.result);
         segment.status = static_cast<int>(Status::kOk);
       } catch (const std::bad_alloc&) {
         segment.status = static_cast<int>(Status::kOutOfMemory);

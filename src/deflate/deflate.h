@@ -45,7 +45,10 @@ inline constexpr size_t kMinSegmentSize = 1024;
 inline constexpr size_t kMaxSegmentSize = size_t{4} << 20;
 
 // Runs task(0) .. task(count - 1), in any order and on any threads, and
-// returns when all have finished. The tasks never throw.
+// returns when all have finished. The tasks never throw. The compressor
+// calls it again from inside its tasks, for smaller work of theirs, so a
+// runner must allow nested calls; one that gives them to idle threads keeps
+// every core busy to the last segment.
 using ParallelRunner = std::function<void(size_t count, const std::function<void(size_t)>& task)>;
 
 struct Settings {
@@ -61,8 +64,10 @@ class Compressor {
 
   // Replaces *zlib_stream with input compressed. The segments go to the
   // runner, when there is one, however few they are (so that it may run
-  // work of its own beside them); without, they run one after another on
-  // the calling thread.
+  // work of its own beside them), in its first call; the later calls, from
+  // inside the segments, bring a segment's blocks and the starts of a parse.
+  // Without a runner, all of it runs one after another on the calling
+  // thread.
   Status Compress(std::span<const uint8_t> input, std::vector<uint8_t>* zlib_stream,
                   const ParallelRunner& runner = nullptr) const noexcept;
 

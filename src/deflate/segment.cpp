@@ -1,6 +1,9 @@
 #include "deflate/segment.h"
 
 #include <algorithm>
+#include <exception>
+#include <functional>
+#include <mutex>
 
 #include "deflate/block_code.h"
 #include "deflate/block_splitter.h"
@@ -37,10 +40,47 @@ struct BlockParse {
 // What a block's parse starts from: the lazy parse, or one already refined.
 enum class Seed { kLazy, kRefined };
 
+// A task left unrun by the runner.
+struct RunnerFailure : std::exception {
+  const char* what() const noexcept override { return "parallel runner left a task unrun"; }
+};
+
+// task(0) .. task(count - 1) through the runner, when there is one and more
+// than one task; the first exception a task throws is thrown here once all
+// have returned.
+void RunTasks(const ParallelRunner& runner, size_t count, const std::function<void(size_t)>& task) {
+  if (!runner || count < 2) {
+    for (size_t index = 0; index < count; ++index) task(index);
+    return;
+  }
+  std::vector<char> done(count, 0);
+  std::exception_ptr failure;
+  std::mutex failure_lock;
+  runner(count, [&](size_t index) {
+    try {
+      task(index);
+      done[index] = 1;
+    } catch (...) {
+      const std::lock_guard<std::mutex> hold(failure_lock);
+      if (!failure) failure = std::current_exception();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+  if (std::find(done.begin(), done.end(), 0) != done.end()) throw RunnerFailure();
+}
+
+// One shortest-path parse and what it costs.
+struct Round {
+  std::vector<Symbol> symbols;
+  Histogram counts;
+  uint64_t bits = 0;
+};
+
 class SegmentParser {
  public:
-  SegmentParser(const uint8_t* data, size_t begin, const MatchCache* cache, const EffortParams& params)
-      : data_(data), begin_(begin), cache_(cache), params_(params) {}
+  SegmentParser(const uint8_t* data, size_t begin, const MatchCache* cache, const EffortParams& params,
+                const ParallelRunner& runner)
+      : data_(data), begin_(begin), cache_(cache), params_(params), runner_(runner) {}
 
   // Refines the parse of data[first, first + bytes) that starts as seed,
   // in at most max_rounds rounds.
@@ -51,45 +91,57 @@ class SegmentParser {
     if (max_rounds == 0) return best;
     const Histogram seed_counts = CountSymbols(seed);
     Histogram last = seed_counts;
-    uint64_t last_bits = 0;
-    RunRound(input, seed_counts, bytes, &best, &last, &last_bits);
     if (kind == Seed::kLazy) {
       // A second start: every byte counted as a literal, which does not
       // overprice literals where the lazy parse took poor matches (noisy
-      // data).
+      // data). Both starts are parsed at once, and offered in order.
       Histogram literal_start = seed_counts;
       std::fill(literal_start.litlen.begin(), literal_start.litlen.begin() + 256, 0);
       for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[data_[i]];
-      Histogram other;
-      uint64_t other_bits = 0;
-      RunRound(input, literal_start, bytes, &best, &other, &other_bits);
-      if (other_bits < last_bits) last = other;
+      Round other;
+      RunTasks(runner_, 2, [&](size_t start) {
+        if (start == 0) return ParseRound(parser_, input, seed_counts, &round_);
+        OptimalParser parser;
+        ParseRound(parser, input, literal_start, &other);
+      });
+      last = round_.counts;
+      const uint64_t last_bits = round_.bits;
+      Offer(&best);
+      round_.symbols.swap(other.symbols);
+      round_.counts = other.counts;
+      round_.bits = other.bits;
+      if (round_.bits < last_bits) last = round_.counts;
+      Offer(&best);
+    } else {
+      ParseRound(parser_, input, seed_counts, &round_);
+      last = round_.counts;
+      Offer(&best);
     }
     Histogram stats = last;
     stats.Add(last);
     int misses = 0;
     for (int round = 1; round < max_rounds; ++round) {
-      Histogram counts;
-      uint64_t bits = 0;
-      if (RunRound(input, stats, bytes, &best, &counts, &bits)) {
+      ParseRound(parser_, input, stats, &round_);
+      if (Offer(&best)) {
         misses = 0;
       } else if (++misses > params_.patience) {
         break;
       }
       // Half of the round before rides along, which damps oscillation.
-      stats = counts;
-      stats.Add(counts);
+      stats = round_.counts;
+      stats.Add(round_.counts);
       stats.Add(last);
-      last = counts;
+      last = round_.counts;
     }
     if (params_.final_lengths && params_.max_rounds > 0) {
       DynamicCode code;
       BuildDynamicCode(CountSymbols(best.symbols), HeaderSearch::kQuick, &code);
-      candidate_.clear();
-      parser_.Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()), &candidate_);
-      const uint64_t bits = EstimateSymbolsBits(candidate_);
+      std::vector<Symbol>& candidate = round_.symbols;
+      candidate.clear();
+      parser_.Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()), &candidate);
+      const uint64_t bits = EstimateSymbolsBits(candidate);
       if (bits < best.bits) {
-        best.symbols.swap(candidate_);
+        best.symbols.swap(candidate);
         best.bits = bits;
       }
     }
@@ -97,19 +149,22 @@ class SegmentParser {
   }
 
  private:
-  // One shortest-path parse under stats' costs; keeps it in best when
-  // smaller. Returns whether it was.
-  bool RunRound(const ParseInput& input, const Histogram& stats, size_t bytes, BlockParse* best, Histogram* counts,
-                uint64_t* bits) {
-    candidate_.clear();
-    parser_.Parse(input, CostModel::FromCounts(stats), &candidate_);
-    *counts = CountSymbols(candidate_);
-    *bits = EstimateBlockBits(*counts, bytes);
-    if (*bits >= best->bits) return false;
+  // One shortest-path parse under stats' costs.
+  static void ParseRound(OptimalParser& parser, const ParseInput& input, const Histogram& stats, Round* round) {
+    round->symbols.clear();
+    parser.Parse(input, CostModel::FromCounts(stats), &round->symbols);
+    round->counts = CountSymbols(round->symbols);
+    round->bits = EstimateBlockBits(round->counts, input.last - input.first);
+  }
+
+  // Keeps the round's parse in best when smaller. Returns whether it was,
+  // by more than the least gain that counts.
+  bool Offer(BlockParse* best) {
+    if (round_.bits >= best->bits) return false;
     const int shift = params_.min_gain_shift;
-    const bool significant = shift == 0 || best->bits - *bits > (best->bits >> shift);
-    best->symbols.swap(candidate_);  // candidate_ is refilled next round
-    best->bits = *bits;
+    const bool significant = shift == 0 || best->bits - round_.bits > (best->bits >> shift);
+    best->symbols.swap(round_.symbols);  // the round's vector is refilled next round
+    best->bits = round_.bits;
     return significant;
   }
 
@@ -117,8 +172,19 @@ class SegmentParser {
   size_t begin_;
   const MatchCache* cache_;
   EffortParams params_;
+  const ParallelRunner& runner_;
   OptimalParser parser_;
-  std::vector<Symbol> candidate_;
+  Round round_;
+};
+
+// What every block of a segment shares.
+struct SegmentContext {
+  const uint8_t* data;  // from the start of the window
+  size_t first;         // the segment's first byte in data
+  size_t begin;         // the same byte in the whole input
+  const MatchCache* cache;
+  EffortParams params;
+  const ParallelRunner& runner;
 };
 
 // Cuts symbols at splits into blocks of result, starting at input byte first.
@@ -138,23 +204,39 @@ void SetBlocks(std::span<const size_t> splits, size_t first, SegmentResult* resu
 int BlockRounds(const EffortParams& params) { return (params.max_rounds + 1) / 2; }
 
 // Each block's parse refined on its own, seeded with the symbols it has.
-void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> splits, SegmentParser* parser,
-                  Seed kind, int max_rounds, size_t begin, size_t window_start, SegmentResult* result) {
-  std::vector<size_t> new_splits;
-  std::vector<Symbol> refined;
+// The blocks go to the runner, each with a parser of its own: a block's
+// parse depends on its seed and the cache alone, so the order they run in
+// changes nothing.
+void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> splits, const SegmentContext& context,
+                  Seed kind, int max_rounds, SegmentResult* result) {
+  struct BlockTask {
+    size_t first;  // the block's first byte, counted as the parser counts
+    std::span<const Symbol> seed;
+    BlockParse parse;
+  };
+  std::vector<BlockTask> tasks(splits.size() + 1);
   size_t symbol = 0;
-  size_t byte = begin - window_start;
-  for (size_t b = 0; b <= splits.size(); ++b) {
+  size_t byte = context.first;
+  for (size_t b = 0; b < tasks.size(); ++b) {
     const size_t stop = b < splits.size() ? splits[b] : symbols.size();
-    const std::span<const Symbol> seed = symbols.subspan(symbol, stop - symbol);
-    BlockParse block = parser->Refine(byte, seed, kind, max_rounds);
-    if (b > 0) new_splits.push_back(refined.size());
-    refined.insert(refined.end(), block.symbols.begin(), block.symbols.end());
-    byte += ByteCount(seed);
+    tasks[b].first = byte;
+    tasks[b].seed = symbols.subspan(symbol, stop - symbol);
+    byte += ByteCount(tasks[b].seed);
     symbol = stop;
   }
+  RunTasks(context.runner, tasks.size(), [&](size_t b) {
+    SegmentParser parser(context.data, context.first, context.cache, context.params, context.runner);
+    tasks[b].parse = parser.Refine(tasks[b].first, tasks[b].seed, kind, max_rounds);
+  });
+  std::vector<size_t> new_splits;
+  std::vector<Symbol> refined;
+  for (size_t b = 0; b < tasks.size(); ++b) {
+    if (b > 0) new_splits.push_back(refined.size());
+    refined.insert(refined.end(), tasks[b].parse.symbols.begin(), tasks[b].parse.symbols.end());
+    std::vector<Symbol>().swap(tasks[b].parse.symbols);
+  }
   result->symbols = std::move(refined);
-  SetBlocks(new_splits, begin, result);
+  SetBlocks(new_splits, context.begin, result);
 }
 
 uint64_t BlockBits(const SegmentResult& result, size_t symbol_begin, size_t symbol_end) {
@@ -195,7 +277,7 @@ EffortParams ParamsForEffort(int effort) {
 }
 
 void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
-                     SegmentResult* result) {
+                     const ParallelRunner& runner, SegmentResult* result) {
   const size_t window_start = begin > kWindowSize ? begin - kWindowSize : 0;
   const uint8_t* data = input + window_start;
   const size_t first = begin - window_start;
@@ -213,9 +295,9 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
     return;
   }
 
-  SegmentParser parser(data, first, &cache, params);
+  const SegmentContext context{data, first, begin, &cache, params, runner};
   if (!params.split_refined) {
-    RefineBlocks(lazy, lazy_splits, &parser, Seed::kLazy, params.max_rounds, begin, window_start, result);
+    RefineBlocks(lazy, lazy_splits, context, Seed::kLazy, params.max_rounds, result);
     MergeNeighbours(result);
     return;
   }
@@ -223,14 +305,14 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   // in small blocks' local optima: the whole segment is refined as one block
   // first, then split, and each block refined again.
   SegmentResult whole;
-  RefineBlocks(lazy, {}, &parser, Seed::kLazy, params.max_rounds, begin, window_start, &whole);
+  RefineBlocks(lazy, {}, context, Seed::kLazy, params.max_rounds, &whole);
   const std::vector<size_t> splits = splitter.Split(whole.symbols);
   if (splits.empty()) {
     *result = std::move(whole);
     return;
   }
   // From a refined start, fewer rounds reach the blocks' own optimum.
-  RefineBlocks(whole.symbols, splits, &parser, Seed::kRefined, BlockRounds(params), begin, window_start, result);
+  RefineBlocks(whole.symbols, splits, context, Seed::kRefined, BlockRounds(params), result);
   MergeNeighbours(result);
   // Refined blocks shift their best ends: split again on their parse and
   // keep the outcome while it is smaller.
@@ -238,7 +320,7 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   for (int pass = 0; pass < params.resplits; ++pass) {
     const std::vector<size_t> again = splitter.Split(result->symbols);
     SegmentResult next;
-    RefineBlocks(result->symbols, again, &parser, Seed::kRefined, BlockRounds(params), begin, window_start, &next);
+    RefineBlocks(result->symbols, again, context, Seed::kRefined, BlockRounds(params), &next);
     MergeNeighbours(&next);
     const uint64_t next_bits = SegmentBits(next);
     if (next_bits >= bits) break;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "deflate/deflate.h"
 #include "deflate/symbols.h"
 
 namespace repng::deflate {
@@ -41,8 +42,10 @@ struct SegmentResult {
 };
 
 // input[begin, end) parsed with matches reaching back into the 32 KiB
-// before begin.
+// before begin. The segment's blocks, once split, are refined through the
+// runner when there is one. Throws std::bad_alloc when memory runs out, and
+// what the runner throws.
 void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
-                     SegmentResult* result);
+                     const ParallelRunner& runner, SegmentResult* result);
 
 }  // namespace repng::deflate

@@ -1,6 +1,7 @@
 #include "png/optimal_pass.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -39,18 +40,22 @@ std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const de
   // The compressor reports a failed task as its own failure: what `beside`
   // throws is kept to be thrown as it was.
   std::exception_ptr beside_failure;
-  const size_t first_segment = beside ? 1 : 0;
   // Segments of a fixed size, whatever the number of workers: only how
-  // many run at once depends on it.
+  // many run at once depends on it. The compressor's first call brings the
+  // segments, which `beside` joins; the calls made from inside a segment
+  // bring its blocks, which hold less than the segment.
+  const unsigned most = TrialsAtOnce(SegmentBytes(data.size(), settings));
+  std::atomic<bool> segments_call{true};
   const deflate::ParallelRunner runner = [&](size_t count, const std::function<void(size_t)>& task) {
-    workers.Run(count + first_segment, [&](size_t index, unsigned) {
-      if (index >= first_segment) return task(index - first_segment);
+    const size_t first_task = beside && segments_call.exchange(false) ? 1 : 0;
+    workers.Run(count + first_task, [&](size_t index, unsigned) {
+      if (index >= first_task) return task(index - first_task);
       try {
         beside();
       } catch (...) {
         beside_failure = std::current_exception();
       }
-    }, TrialsAtOnce(SegmentBytes(data.size(), settings)));
+    }, most);
   };
   std::vector<uint8_t> stream;
   status = compressor->Compress(data, &stream, runner);

@@ -37,27 +37,31 @@ class Workers {
   // Calls trial(index, worker) once for every index below `count`, on up to
   // `most` workers at once, the calling thread among them; `worker` is below
   // Count() and identifies the thread within the call, so per-worker state
-  // needs no locking. A call made while another runs (from inside a trial,
-  // or from another thread) runs on its caller alone. The first exception
-  // thrown by a trial stops the handing out of new indices and is rethrown
-  // here once every worker has stopped.
+  // needs no locking. Calls may nest (a trial may call Run) and come from
+  // several threads at once: idle workers join any call with indices left,
+  // the innermost first, and a caller whose own indices are all handed out
+  // helps the calls nested in its own until its trials have finished. The
+  // first exception thrown by a trial stops the handing out of new indices
+  // of its call and is rethrown here once every worker has left the call.
   void Run(size_t count, const Trial& trial, unsigned most = std::numeric_limits<unsigned>::max());
 
  private:
   struct Job;
   // Starts helper threads until there are `wanted`, or no more can start.
   void StartHelpers(unsigned wanted);
-  void Serve(unsigned worker, uint64_t seen);
+  void Serve();
+  // The innermost call that a thread may join: one with indices left and
+  // room for another worker, nested in `within` when that is given.
+  Job* OpenJob(const Job* within) const;
+  // Takes the next worker slot of `job` and works on it; lock_ is held
+  // around the call, released during the work.
+  void Join(Job* job, std::unique_lock<std::mutex>& hold);
 
   unsigned count_;
   std::mutex lock_;
-  std::condition_variable wake_;
-  std::condition_variable done_;
-  bool running_ = false;  // a Run is using the helpers
-  Job* job_ = nullptr;
-  uint64_t generation_ = 0;  // one per job handed to the helpers
-  unsigned active_ = 0;      // helpers 1 .. active_ work on the job
-  unsigned busy_ = 0;        // of those, the ones not finished yet
+  // Woken when a call starts and when the last worker leaves one.
+  std::condition_variable changed_;
+  std::vector<Job*> jobs_;  // the calls in progress that were shared, oldest first
   bool stopping_ = false;
   std::vector<std::thread> helpers_;  // last: joined before the rest is gone
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "deflate/cost_model.h"
@@ -219,15 +221,42 @@ TEST_P(OptimalParserTest, FindsThePlainWalksPath) {
   }
 }
 
-TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbols) {
-  const std::vector<uint8_t> data = MixedData(150);
+// Picture-like rows, then stretches of other statistics: a segment over it
+// splits into several blocks.
+std::vector<uint8_t> PatchworkData() {
+  std::vector<uint8_t> data = MixedData(150);
+  uint32_t state = 7;
+  for (int patch = 0; patch < 4; ++patch) {
+    for (size_t i = 0; i < 6000; ++i) {
+      state = state * 1103515245u + 12345u;
+      const uint8_t low = static_cast<uint8_t>((state >> 16) % (patch % 2 == 0 ? 4 : 64));
+      data.push_back(static_cast<uint8_t>(patch * 64 + low));
+    }
+  }
+  return data;
+}
+
+TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
+  const std::vector<uint8_t> data = PatchworkData();
   // A segment that starts after 40,000 bytes: matches may reach back 32 KiB
   // before it, never further.
   const size_t begin = 40000, end = data.size() - 77;
-  for (int effort = 1; effort <= 7; effort += 2) {
+  // The blocks and the two starts of a parse go to the runner: run last
+  // first, and on threads of their own, they give the same segment.
+  const ParallelRunner backwards = [](size_t count, const std::function<void(size_t)>& task) {
+    for (size_t i = count; i-- > 0;) task(i);
+  };
+  const ParallelRunner threads = [](size_t count, const std::function<void(size_t)>& task) {
+    std::vector<std::thread> running;
+    for (size_t i = 0; i < count; ++i) running.emplace_back(task, i);
+    for (std::thread& thread : running) thread.join();
+  };
+  size_t most_blocks = 0;
+  for (int effort = 1; effort <= 7; ++effort) {
     SegmentResult result;
-    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), &result);
+    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), nullptr, &result);
     ASSERT_FALSE(result.blocks.empty());
+    most_blocks = std::max(most_blocks, result.blocks.size());
     size_t pos = begin, symbol = 0;
     for (const Block& block : result.blocks) {
       EXPECT_EQ(block.byte_begin, pos);
@@ -239,7 +268,21 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbols) {
     }
     EXPECT_EQ(pos, end);
     EXPECT_EQ(symbol, result.symbols.size());
+    for (const ParallelRunner* runner : {&backwards, &threads}) {
+      SegmentResult again;
+      CompressSegment(data.data(), begin, end, ParamsForEffort(effort), *runner, &again);
+      ASSERT_EQ(again.symbols.size(), result.symbols.size()) << "effort " << effort;
+      for (size_t i = 0; i < result.symbols.size(); ++i) {
+        ASSERT_EQ(again.symbols[i].value, result.symbols[i].value) << "effort " << effort << ", symbol " << i;
+        ASSERT_EQ(again.symbols[i].distance, result.symbols[i].distance) << "effort " << effort << ", symbol " << i;
+      }
+      ASSERT_EQ(again.blocks.size(), result.blocks.size()) << "effort " << effort;
+      for (size_t b = 0; b < result.blocks.size(); ++b) {
+        EXPECT_EQ(again.blocks[b].symbol_end, result.blocks[b].symbol_end) << "effort " << effort;
+      }
+    }
   }
+  EXPECT_GT(most_blocks, 2u) << "no segment here has blocks to refine in parallel";
 }
 
 }  // namespace

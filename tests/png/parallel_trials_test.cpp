@@ -73,7 +73,45 @@ TEST(ParallelTrials, EveryWorkerAllowedTakesPartEvenBeyondTheCores) {
   }
 }
 
-TEST(ParallelTrials, NestedCallsAndCallsFromOtherThreadsRunOnTheirCaller) {
+// Each of `count` trials waits until `threads` distinct threads have run
+// one, which they can only do when that many take part. Returns how many did.
+size_t ThreadsMeetingIn(Workers& workers, size_t count, unsigned threads) {
+  std::atomic<unsigned> started{0};
+  std::mutex seen_lock;
+  std::set<std::thread::id> seen;
+  std::set<unsigned> slots;
+  workers.Run(count, [&](size_t, unsigned worker) {
+    {
+      const std::lock_guard<std::mutex> hold(seen_lock);
+      if (!seen.insert(std::this_thread::get_id()).second) return;
+      EXPECT_TRUE(slots.insert(worker).second) << "two threads in slot " << worker;
+    }
+    ++started;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (started.load() < threads && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  });
+  return seen.size();
+}
+
+TEST(ParallelTrials, IdleWorkersAndWaitingCallersJoinNestedCalls) {
+  for (const unsigned count : {2u, 3u, 8u}) {
+    Workers workers(count);
+    // The outer call's other trials end at once: trial 0's nested call
+    // meets every thread only if the idle helpers join it, and the outer
+    // caller too when trial 0 is not its own.
+    std::atomic<bool> nested_done{false};
+    size_t met = 0;
+    workers.Run(count, [&](size_t index, unsigned) {
+      if (index != 0) return;
+      met = ThreadsMeetingIn(workers, 4 * size_t{count}, count);
+      nested_done = true;
+    });
+    EXPECT_TRUE(nested_done.load());
+    EXPECT_EQ(met, count) << count << " workers";
+  }
+}
+
+TEST(ParallelTrials, NestedCallsAndCallsFromOtherThreadsRunEveryIndexOnce) {
   Workers workers(3);
   ExpectEveryIndexOnce(workers, 5, 7);
   std::vector<std::thread> callers;
