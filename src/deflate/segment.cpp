@@ -1,15 +1,14 @@
 #include "deflate/segment.h"
 
 #include <algorithm>
-#include <exception>
 #include <functional>
-#include <mutex>
 
 #include "deflate/block_code.h"
 #include "deflate/block_splitter.h"
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
 #include "deflate/parser.h"
+#include "deflate/run_tasks.h"
 
 namespace repng::deflate {
 namespace {
@@ -39,35 +38,6 @@ struct BlockParse {
 
 // What a block's parse starts from: the lazy parse, or one already refined.
 enum class Seed { kLazy, kRefined };
-
-// A task left unrun by the runner.
-struct RunnerFailure : std::exception {
-  const char* what() const noexcept override { return "parallel runner left a task unrun"; }
-};
-
-// task(0) .. task(count - 1) through the runner, when there is one and more
-// than one task; the first exception a task throws is thrown here once all
-// have returned.
-void RunTasks(const ParallelRunner& runner, size_t count, const std::function<void(size_t)>& task) {
-  if (!runner || count < 2) {
-    for (size_t index = 0; index < count; ++index) task(index);
-    return;
-  }
-  std::vector<char> done(count, 0);
-  std::exception_ptr failure;
-  std::mutex failure_lock;
-  runner(count, [&](size_t index) {
-    try {
-      task(index);
-      done[index] = 1;
-    } catch (...) {
-      const std::lock_guard<std::mutex> hold(failure_lock);
-      if (!failure) failure = std::current_exception();
-    }
-  });
-  if (failure) std::rethrow_exception(failure);
-  if (std::find(done.begin(), done.end(), 0) != done.end()) throw RunnerFailure();
-}
 
 // One shortest-path parse and what it costs.
 struct Round {
@@ -283,7 +253,7 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   const size_t first = begin - window_start;
   const size_t last = end - window_start;
   MatchCache cache;
-  cache.Build(data, first, last, MatchSearch{params.max_depth, params.nice_length});
+  cache.Build(data, first, last, MatchSearch{params.max_depth, params.nice_length}, runner);
 
   std::vector<Symbol> lazy;
   LazyParse(ParseInput{data, &cache, first, first, last}, &lazy);
