@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstring>
 
-#include "deflate/run_tasks.h"
 #include "deflate/symbols.h"
 
 namespace repng::deflate {
@@ -110,78 +109,37 @@ class BinaryTrees {
 
 }  // namespace
 
-namespace {
-
-// The most matches a stretch of `positions` may keep: its budget, and no
-// more than kMaxPerPosition a position for small stretches. The longest
-// match of one more position may be found before its shorter ones are
-// dropped.
-size_t StretchRoom(size_t positions) {
-  const size_t budget = positions * MatchCache::kAveragePerPosition + MatchCache::kBudgetSlack;
-  return std::min(budget, positions * MatchCache::kMaxPerPosition) + kMaxMatch;
-}
-
-}  // namespace
-
-size_t MatchCache::SearchStretch(const uint8_t* data, size_t begin, size_t end, size_t first, size_t last,
-                                 size_t base, size_t room, const MatchSearch& search) {
-  // The window before the stretch primes its trees; a match may run on
-  // past the stretch, to the end.
-  const size_t prime = begin + first > kWindowSize ? begin + first - kWindowSize : 0;
-  const uint32_t start = static_cast<uint32_t>(first == 0 ? 0 : prime);
-  const uint32_t stop = static_cast<uint32_t>(begin + last);
-  BinaryTrees trees(stop);
-  Match* const out = matches_.get() + base;
-  size_t written = 0;
-  std::vector<Match> found;
-  found.reserve(kMaxMatch);
+void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search) {
+  const size_t n = end - begin;
+  offsets_.assign(n + 1, 0);
+  matches_.clear();
+  // The budget bounds the memory (no more than kMaxPerPosition a position
+  // for small inputs), and a position may hold a match of every length
+  // before its longest are kept. All of it is reserved at once: pages never
+  // written cost nothing, where growing in steps copied every match into
+  // fresh memory each time.
+  const size_t budget = n * kAveragePerPosition + kBudgetSlack;
+  matches_.reserve(std::min(budget, n * kMaxPerPosition) + kMaxMatch);
+  BinaryTrees trees(end);
+  const uint32_t stop = static_cast<uint32_t>(end);
   // The longest match of the position before, one byte shorter, holds here.
   Match known{0, 0};
-  for (uint32_t cur = start; cur < stop; ++cur) {
-    const bool record = cur >= begin + first;
+  for (uint32_t cur = 0; cur < stop; ++cur) {
     const size_t pos = cur - begin;
-    if (record) offsets_[pos] = static_cast<uint32_t>(base + written);
-    if (end - cur < static_cast<size_t>(kMinMatch)) continue;
-    found.clear();
-    const Match longest = trees.Insert(data, cur, static_cast<uint32_t>(end), search, record, known, &found);
+    if (cur >= begin) offsets_[pos] = static_cast<uint32_t>(matches_.size());
+    if (stop - cur < static_cast<uint32_t>(kMinMatch)) continue;
+    const bool record = cur >= begin;
+    const size_t first = matches_.size();
+    const Match longest = trees.Insert(data, cur, stop, search, record, known, &matches_);
     known = Match{static_cast<uint16_t>(longest.length > 0 ? longest.length - 1 : 0), longest.distance};
-    if (!record) continue;
-    // Positions may spend what those before them in the stretch left
-    // unused; the longest matches are kept.
-    const size_t earned = (pos - first + 1) * kAveragePerPosition + kBudgetSlack - written;
-    const size_t keep = std::min({kMaxPerPosition, earned, found.size(), room - written});
-    std::copy(found.end() - static_cast<ptrdiff_t>(keep), found.end(), out + written);
-    written += keep;
+    // Positions may spend what those before them left unused.
+    const size_t earned = record ? (pos + 1) * kAveragePerPosition + kBudgetSlack - first : 0;
+    const size_t keep = std::min(kMaxPerPosition, earned);
+    if (matches_.size() - first > keep) {
+      matches_.erase(matches_.begin() + static_cast<ptrdiff_t>(first), matches_.end() - static_cast<ptrdiff_t>(keep));
+    }
   }
-  return written;
-}
-
-void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search,
-                       const ParallelRunner& runner) {
-  const size_t n = end - begin;
-  const size_t stretches = std::clamp<size_t>(n / kMinStretch, 1, kMaxStretches);
-  std::vector<size_t> bounds(stretches + 1);
-  std::vector<size_t> bases(stretches + 1);
-  for (size_t s = 0; s <= stretches; ++s) {
-    bounds[s] = n / stretches * s + (s == stretches ? n % stretches : 0);
-    if (s > 0) bases[s] = bases[s - 1] + StretchRoom(bounds[s] - bounds[s - 1]);
-  }
-  offsets_.assign(n + 1, 0);
-  // Reserved, not written: pages never touched cost nothing.
-  matches_ = std::make_unique_for_overwrite<Match[]>(bases[stretches]);
-  std::vector<size_t> written(stretches);
-  RunTasks(runner, stretches, [&](size_t s) {
-    written[s] = SearchStretch(data, begin, end, bounds[s], bounds[s + 1], bases[s], bases[s + 1] - bases[s], search);
-  });
-  // The stretches' matches close up behind the first's.
-  size_t total = written[0];
-  for (size_t s = 1; s < stretches; ++s) {
-    const size_t shift = bases[s] - total;
-    std::memmove(matches_.get() + total, matches_.get() + bases[s], written[s] * sizeof(Match));
-    for (size_t pos = bounds[s]; pos < bounds[s + 1]; ++pos) offsets_[pos] -= static_cast<uint32_t>(shift);
-    total += written[s];
-  }
-  offsets_[n] = static_cast<uint32_t>(total);
+  offsets_[n] = static_cast<uint32_t>(matches_.size());
 }
 
 }  // namespace repng::deflate

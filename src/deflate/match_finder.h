@@ -3,11 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
-
-#include "deflate/deflate.h"
 
 namespace repng::deflate {
 
@@ -31,37 +28,22 @@ class MatchCache {
  public:
   // At most this many matches per position are kept (the longest ones),
   // and on average over the positions so far at most kAveragePerPosition
-  // (plus kBudgetSlack in each stretch, below), so that the cache stays
-  // within about 28 bytes per byte it covers. Picture data averages 1 to 4.5.
+  // (plus kBudgetSlack in all), so that the cache stays within about 28
+  // bytes per byte it covers. Picture data averages 1 to 4.5.
   static constexpr size_t kMaxPerPosition = 24;
   static constexpr size_t kAveragePerPosition = 6;
   static constexpr size_t kBudgetSlack = 64 * 1024;
-  // The positions are searched in stretches of at least kMinStretch, at
-  // most kMaxStretches, each with trees of its own primed with the 32 KiB
-  // before it, so that the stretches may run at once; their bounds depend
-  // on the size alone. Each stretch but the first searches its 32 KiB of
-  // priming again.
-  static constexpr size_t kMinStretch = 128 * 1024;
-  static constexpr size_t kMaxStretches = 4;
 
-  // The stretches go to the runner, when there is one.
-  void Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search,
-             const ParallelRunner& runner = nullptr);
+  void Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search);
 
   // pos counts from begin.
   std::span<const Match> At(size_t pos) const {
-    return {matches_.get() + offsets_[pos], matches_.get() + offsets_[pos + 1]};
+    return {matches_.data() + offsets_[pos], matches_.data() + offsets_[pos + 1]};
   }
 
  private:
-  // Positions [first, last) from begin, their matches written from
-  // matches_[base] on, at most `room`. Returns how many were written.
-  size_t SearchStretch(const uint8_t* data, size_t begin, size_t end, size_t first, size_t last, size_t base,
-                       size_t room, const MatchSearch& search);
-
   std::vector<uint32_t> offsets_;
-  // Every stretch's matches, one after another once the build has ended.
-  std::unique_ptr<Match[]> matches_;
+  std::vector<Match> matches_;
 };
 
 // The shortest distance that the matches offer for length (which they reach).

@@ -253,7 +253,7 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   const size_t first = begin - window_start;
   const size_t last = end - window_start;
   MatchCache cache;
-  cache.Build(data, first, last, MatchSearch{params.max_depth, params.nice_length}, runner);
+  cache.Build(data, first, last, MatchSearch{params.max_depth, params.nice_length});
 
   std::vector<Symbol> lazy;
   LazyParse(ParseInput{data, &cache, first, first, last}, &lazy);
