@@ -153,10 +153,20 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
     for (const FilterStrategy strategy : budget.first_strategies) trials->push_back({r, strategy});
   }
   if (trials->empty()) throw EncoderFault("no trials");
+  WorkerCompressors compressors(workers.Count());
+  if (reductions.size() == 1) {
+    // The best reduction is known before any trial: both rounds run as one,
+    // and no worker waits for the first round's last trial. The trials are
+    // numbered as in two rounds, and the finalists are the same: the best
+    // of all trials, whatever bound each ran under.
+    for (const FilterStrategy strategy : budget.strategies) trials->push_back({0, strategy});
+    Finalists finalists(std::max<size_t>(budget.finalists, 1));
+    Screen(reductions, sample, *trials, 0, budget.screening_level, &finalists, workers, compressors);
+    return finalists.Take();
+  }
   const size_t kept = std::max<size_t>(budget.reductions_kept, 1);
   Finalists ranking(std::max<size_t>(budget.finalists, kept * budget.first_strategies.size()));
   // Both rounds screen at one level: their compressors serve both.
-  WorkerCompressors compressors(workers.Count());
   Screen(reductions, sample, *trials, 0, budget.screening_level, &ranking, workers, compressors);
   std::vector<Screened> ranked = ranking.Take();
 
