@@ -60,7 +60,7 @@ class SegmentParser {
     const ParseInput input{data_, cache_, begin_, first, first + bytes};
     if (max_rounds == 0) return best;
     const Histogram seed_counts = CountSymbols(seed);
-    Histogram last = seed_counts;
+    Histogram last;
     if (kind == Seed::kLazy) {
       // A second start: every byte counted as a literal, which does not
       // overprice literals where the lazy parse took poor matches (noisy
@@ -74,25 +74,20 @@ class SegmentParser {
         OptimalParser parser;
         ParseRound(parser, input, literal_start, &other);
       });
-      last = round_.counts;
-      const uint64_t last_bits = round_.bits;
-      Offer(&best);
-      round_.symbols.swap(other.symbols);
-      round_.counts = other.counts;
-      round_.bits = other.bits;
-      if (round_.bits < last_bits) last = round_.counts;
-      Offer(&best);
+      Offer(&round_, &best);
+      Offer(&other, &best);
+      last = other.bits < round_.bits ? other.counts : round_.counts;
     } else {
       ParseRound(parser_, input, seed_counts, &round_);
       last = round_.counts;
-      Offer(&best);
+      Offer(&round_, &best);
     }
     Histogram stats = last;
     stats.Add(last);
     int misses = 0;
     for (int round = 1; round < max_rounds; ++round) {
       ParseRound(parser_, input, stats, &round_);
-      if (Offer(&best)) {
+      if (Offer(&round_, &best)) {
         misses = 0;
       } else if (++misses > params_.patience) {
         break;
@@ -127,14 +122,15 @@ class SegmentParser {
     round->bits = EstimateBlockBits(round->counts, input.last - input.first);
   }
 
-  // Keeps the round's parse in best when smaller. Returns whether it was,
-  // by more than the least gain that counts.
-  bool Offer(BlockParse* best) {
-    if (round_.bits >= best->bits) return false;
+  // Keeps the round's parse in best when smaller (its own symbols are
+  // left for the next round to refill). Returns whether it was, by more
+  // than the least gain that counts.
+  bool Offer(Round* round, BlockParse* best) const {
+    if (round->bits >= best->bits) return false;
     const int shift = params_.min_gain_shift;
-    const bool significant = shift == 0 || best->bits - round_.bits > (best->bits >> shift);
-    best->symbols.swap(round_.symbols);  // the round's vector is refilled next round
-    best->bits = round_.bits;
+    const bool significant = shift == 0 || best->bits - round->bits > (best->bits >> shift);
+    best->symbols.swap(round->symbols);
+    best->bits = round->bits;
     return significant;
   }
 
