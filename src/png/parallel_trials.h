@@ -6,7 +6,6 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <limits>
 #include <mutex>
