@@ -8,6 +8,7 @@
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
 #include "deflate/parser.h"
+#include "deflate/parser_pool.h"
 #include "deflate/run_tasks.h"
 
 namespace repng::deflate {
@@ -49,8 +50,8 @@ struct Round {
 class SegmentParser {
  public:
   SegmentParser(const uint8_t* data, size_t begin, const MatchCache* cache, const EffortParams& params,
-                const ParallelRunner& runner)
-      : data_(data), begin_(begin), cache_(cache), params_(params), runner_(runner) {}
+                const ParallelRunner& runner, ParserPool& parsers)
+      : data_(data), begin_(begin), cache_(cache), params_(params), runner_(runner), parsers_(parsers) {}
 
   // Refines the parse of data[first, first + bytes) that starts as seed,
   // in at most max_rounds rounds.
@@ -70,15 +71,14 @@ class SegmentParser {
       for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[data_[i]];
       Round other;
       RunTasks(runner_, 2, [&](size_t start) {
-        if (start == 0) return ParseRound(parser_, input, seed_counts, &round_);
-        OptimalParser parser;
-        ParseRound(parser, input, literal_start, &other);
+        if (start == 0) return ParseRound(input, seed_counts, &round_);
+        ParseRound(input, literal_start, &other);
       });
       Offer(&round_, &best);
       Offer(&other, &best);
       last = other.bits < round_.bits ? other.counts : round_.counts;
     } else {
-      ParseRound(parser_, input, seed_counts, &round_);
+      ParseRound(input, seed_counts, &round_);
       last = round_.counts;
       Offer(&round_, &best);
     }
@@ -86,7 +86,7 @@ class SegmentParser {
     stats.Add(last);
     int misses = 0;
     for (int round = 1; round < max_rounds; ++round) {
-      ParseRound(parser_, input, stats, &round_);
+      ParseRound(input, stats, &round_);
       if (Offer(&round_, &best)) {
         misses = 0;
       } else if (++misses > params_.patience) {
@@ -103,7 +103,8 @@ class SegmentParser {
       BuildDynamicCode(CountSymbols(best.symbols), HeaderSearch::kQuick, &code);
       std::vector<Symbol>& candidate = round_.symbols;
       candidate.clear();
-      parser_.Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()), &candidate);
+      (*parsers_.Borrow()).Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()),
+                                 &candidate);
       const uint64_t bits = EstimateSymbolsBits(candidate);
       if (bits < best.bits) {
         best.symbols.swap(candidate);
@@ -115,9 +116,9 @@ class SegmentParser {
 
  private:
   // One shortest-path parse under stats' costs.
-  static void ParseRound(OptimalParser& parser, const ParseInput& input, const Histogram& stats, Round* round) {
+  void ParseRound(const ParseInput& input, const Histogram& stats, Round* round) const {
     round->symbols.clear();
-    parser.Parse(input, CostModel::FromCounts(stats), &round->symbols);
+    (*parsers_.Borrow()).Parse(input, CostModel::FromCounts(stats), &round->symbols);
     round->counts = CountSymbols(round->symbols);
     round->bits = EstimateBlockBits(round->counts, input.last - input.first);
   }
@@ -139,7 +140,7 @@ class SegmentParser {
   const MatchCache* cache_;
   EffortParams params_;
   const ParallelRunner& runner_;
-  OptimalParser parser_;
+  ParserPool& parsers_;
   Round round_;
 };
 
@@ -151,6 +152,7 @@ struct SegmentContext {
   const MatchCache* cache;
   EffortParams params;
   const ParallelRunner& runner;
+  ParserPool& parsers;
 };
 
 // Cuts symbols at splits into blocks of result, starting at input byte first.
@@ -191,7 +193,8 @@ void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> split
     symbol = stop;
   }
   RunTasks(context.runner, tasks.size(), [&](size_t b) {
-    SegmentParser parser(context.data, context.first, context.cache, context.params, context.runner);
+    SegmentParser parser(context.data, context.first, context.cache, context.params, context.runner,
+                         context.parsers);
     tasks[b].parse = parser.Refine(tasks[b].first, tasks[b].seed, kind, max_rounds);
   });
   std::vector<size_t> new_splits;
@@ -243,7 +246,7 @@ EffortParams ParamsForEffort(int effort) {
 }
 
 void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
-                     const ParallelRunner& runner, SegmentResult* result) {
+                     const ParallelRunner& runner, ParserPool& parsers, SegmentResult* result) {
   const size_t window_start = begin > kWindowSize ? begin - kWindowSize : 0;
   const uint8_t* data = input + window_start;
   const size_t first = begin - window_start;
@@ -261,7 +264,7 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
     return;
   }
 
-  const SegmentContext context{data, first, begin, &cache, params, runner};
+  const SegmentContext context{data, first, begin, &cache, params, runner, parsers};
   if (!params.split_refined) {
     RefineBlocks(lazy, lazy_splits, context, Seed::kLazy, params.max_rounds, result);
     MergeNeighbours(result);

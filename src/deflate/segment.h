@@ -12,6 +12,8 @@
 
 namespace repng::deflate {
 
+class ParserPool;
+
 struct EffortParams {
   int max_depth;     // match finder tree nodes per position
   int nice_length;   // match length that ends the search
@@ -43,9 +45,9 @@ struct SegmentResult {
 
 // input[begin, end) parsed with matches reaching back into the 32 KiB
 // before begin. The segment's blocks, once split, are refined through the
-// runner when there is one. Throws std::bad_alloc when memory runs out, and
-// what the runner throws.
+// runner when there is one, each parse on a parser borrowed from parsers.
+// Throws std::bad_alloc when memory runs out, and what the runner throws.
 void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
-                     const ParallelRunner& runner, SegmentResult* result);
+                     const ParallelRunner& runner, ParserPool& parsers, SegmentResult* result);
 
 }  // namespace repng::deflate

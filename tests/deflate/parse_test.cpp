@@ -10,6 +10,7 @@
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
 #include "deflate/parser.h"
+#include "deflate/parser_pool.h"
 #include "deflate/segment.h"
 
 namespace repng::deflate {
@@ -121,12 +122,14 @@ TEST_P(OptimalParserTest, FindsTheLeastCostOfEveryLength) {
   LazyParse(ParseInput{data.data(), &cache, 0, 0, data.size()}, &lazy);
   Histogram skewed = CountSymbols(lazy);
   for (int slot = 0; slot < 29; slot += 3) skewed.litlen[257 + slot] = 1;  // some lengths dear
+  // One parser for all: what it kept of a longer parse must not leak into
+  // a shorter one.
+  OptimalParser parser(GetParam());
   for (const Histogram& counts : {CountSymbols(lazy), skewed}) {
     const CostModel model = CostModel::FromCounts(counts);
     for (const ParseInput& input : {ParseInput{data.data(), &cache, 0, 0, data.size()},
                                     ParseInput{data.data(), &cache, 0, 777, 5432}}) {
       std::vector<Symbol> optimal;
-      OptimalParser parser(GetParam());
       parser.Parse(input, model, &optimal);
       EXPECT_EQ(Replay(data, input.first, optimal), input.last);
       EXPECT_EQ(PathCost(optimal, model), LeastCostByEveryLength(input, model));
@@ -251,10 +254,13 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
     for (size_t i = 0; i < count; ++i) running.emplace_back(task, i);
     for (std::thread& thread : running) thread.join();
   };
+  // One pool for every run: its parsers serve segments of every effort, on
+  // any thread, one after another and at once.
+  ParserPool parsers;
   size_t most_blocks = 0;
   for (int effort = 1; effort <= 7; ++effort) {
     SegmentResult result;
-    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), nullptr, &result);
+    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), nullptr, parsers, &result);
     ASSERT_FALSE(result.blocks.empty());
     most_blocks = std::max(most_blocks, result.blocks.size());
     size_t pos = begin, symbol = 0;
@@ -270,7 +276,7 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
     EXPECT_EQ(symbol, result.symbols.size());
     for (const ParallelRunner* runner : {&backwards, &threads}) {
       SegmentResult again;
-      CompressSegment(data.data(), begin, end, ParamsForEffort(effort), *runner, &again);
+      CompressSegment(data.data(), begin, end, ParamsForEffort(effort), *runner, parsers, &again);
       ASSERT_EQ(again.symbols.size(), result.symbols.size()) << "effort " << effort;
       for (size_t i = 0; i < result.symbols.size(); ++i) {
         ASSERT_EQ(again.symbols[i].value, result.symbols[i].value) << "effort " << effort << ", symbol " << i;
