@@ -7,7 +7,6 @@
 #include "deflate/bit_writer.h"
 #include "deflate/block_writer.h"
 #include "deflate/deflate.h"
-#include "deflate/parser_pool.h"
 #include "deflate/segment.h"
 
 namespace repng::deflate {
@@ -74,7 +73,7 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
   const size_t count = (input.size() + segment_size - 1) / segment_size;
   try {
     std::vector<SegmentTask> tasks(count);
-    ParserPool parsers;
+    SegmentWorkspace workspace;
     zlib_stream->reserve(std::min(input.size(), segment_size) + 16);
     zlib_stream->push_back(0x78);  // deflate, 32 KiB window
     zlib_stream->push_back(0xDA);  // maximum compression; check bits
@@ -104,7 +103,7 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
       try {
         const size_t begin = index * segment_size;
         const size_t end = std::min(input.size(), begin + segment_size);
-        CompressSegment(input.data(), begin, end, params, runner, parsers, &segment.result);
+        CompressSegment(input.data(), begin, end, params, runner, workspace, &segment.result);
         segment.status = static_cast<int>(Status::kOk);
       } catch (const std::bad_alloc&) {
         segment.status = static_cast<int>(Status::kOutOfMemory);

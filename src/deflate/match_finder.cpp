@@ -111,7 +111,8 @@ class BinaryTrees {
 
 void MatchCache::Build(const uint8_t* data, size_t begin, size_t end, const MatchSearch& search) {
   const size_t n = end - begin;
-  offsets_.assign(n + 1, 0);
+  // Every offset is written below: a cache used before keeps its pages.
+  offsets_.resize(n + 1);
   matches_.clear();
   // The budget bounds the memory (no more than kMaxPerPosition a position
   // for small inputs), and a position may hold a match of every length

@@ -8,7 +8,6 @@
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
 #include "deflate/parser.h"
-#include "deflate/parser_pool.h"
 #include "deflate/run_tasks.h"
 
 namespace repng::deflate {
@@ -50,7 +49,7 @@ struct Round {
 class SegmentParser {
  public:
   SegmentParser(const uint8_t* data, size_t begin, const MatchCache* cache, const EffortParams& params,
-                const ParallelRunner& runner, ParserPool& parsers)
+                const ParallelRunner& runner, LendingPool<OptimalParser>& parsers)
       : data_(data), begin_(begin), cache_(cache), params_(params), runner_(runner), parsers_(parsers) {}
 
   // Refines the parse of data[first, first + bytes) that starts as seed,
@@ -103,8 +102,8 @@ class SegmentParser {
       BuildDynamicCode(CountSymbols(best.symbols), HeaderSearch::kQuick, &code);
       std::vector<Symbol>& candidate = round_.symbols;
       candidate.clear();
-      (*parsers_.Borrow()).Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()),
-                                 &candidate);
+      parsers_.Borrow()->Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()),
+                               &candidate);
       const uint64_t bits = EstimateSymbolsBits(candidate);
       if (bits < best.bits) {
         best.symbols.swap(candidate);
@@ -118,7 +117,7 @@ class SegmentParser {
   // One shortest-path parse under stats' costs.
   void ParseRound(const ParseInput& input, const Histogram& stats, Round* round) const {
     round->symbols.clear();
-    (*parsers_.Borrow()).Parse(input, CostModel::FromCounts(stats), &round->symbols);
+    parsers_.Borrow()->Parse(input, CostModel::FromCounts(stats), &round->symbols);
     round->counts = CountSymbols(round->symbols);
     round->bits = EstimateBlockBits(round->counts, input.last - input.first);
   }
@@ -140,7 +139,7 @@ class SegmentParser {
   const MatchCache* cache_;
   EffortParams params_;
   const ParallelRunner& runner_;
-  ParserPool& parsers_;
+  LendingPool<OptimalParser>& parsers_;
   Round round_;
 };
 
@@ -152,7 +151,7 @@ struct SegmentContext {
   const MatchCache* cache;
   EffortParams params;
   const ParallelRunner& runner;
-  ParserPool& parsers;
+  LendingPool<OptimalParser>& parsers;
 };
 
 // Cuts symbols at splits into blocks of result, starting at input byte first.
@@ -246,16 +245,16 @@ EffortParams ParamsForEffort(int effort) {
 }
 
 void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
-                     const ParallelRunner& runner, ParserPool& parsers, SegmentResult* result) {
+                     const ParallelRunner& runner, SegmentWorkspace& workspace, SegmentResult* result) {
   const size_t window_start = begin > kWindowSize ? begin - kWindowSize : 0;
   const uint8_t* data = input + window_start;
   const size_t first = begin - window_start;
   const size_t last = end - window_start;
-  MatchCache cache;
-  cache.Build(data, first, last, MatchSearch{params.max_depth, params.nice_length});
+  const LendingPool<MatchCache>::Lease cache = workspace.caches.Borrow();
+  cache->Build(data, first, last, MatchSearch{params.max_depth, params.nice_length});
 
   std::vector<Symbol> lazy;
-  LazyParse(ParseInput{data, &cache, first, first, last}, &lazy);
+  LazyParse(ParseInput{data, &*cache, first, first, last}, &lazy);
   BlockSplitter splitter;
   const std::vector<size_t> lazy_splits = splitter.Split(lazy);
   if (params.max_rounds == 0) {
@@ -264,7 +263,7 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
     return;
   }
 
-  const SegmentContext context{data, first, begin, &cache, params, runner, parsers};
+  const SegmentContext context{data, first, begin, &*cache, params, runner, workspace.parsers};
   if (!params.split_refined) {
     RefineBlocks(lazy, lazy_splits, context, Seed::kLazy, params.max_rounds, result);
     MergeNeighbours(result);

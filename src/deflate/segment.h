@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "deflate/deflate.h"
+#include "deflate/lending_pool.h"
+#include "deflate/match_finder.h"
+#include "deflate/parser.h"
 #include "deflate/symbols.h"
 
 namespace repng::deflate {
 
-class ParserPool;
 
 struct EffortParams {
   int max_depth;     // match finder tree nodes per position
@@ -43,11 +45,17 @@ struct SegmentResult {
   std::vector<Block> blocks;
 };
 
+// What the segments of one compression borrow for their working memory.
+struct SegmentWorkspace {
+  LendingPool<MatchCache> caches;
+  LendingPool<OptimalParser> parsers;
+};
+
 // input[begin, end) parsed with matches reaching back into the 32 KiB
 // before begin. The segment's blocks, once split, are refined through the
-// runner when there is one, each parse on a parser borrowed from parsers.
-// Throws std::bad_alloc when memory runs out, and what the runner throws.
+// runner when there is one. Throws std::bad_alloc when memory runs out, and
+// what the runner throws.
 void CompressSegment(const uint8_t* input, size_t begin, size_t end, const EffortParams& params,
-                     const ParallelRunner& runner, ParserPool& parsers, SegmentResult* result);
+                     const ParallelRunner& runner, SegmentWorkspace& workspace, SegmentResult* result);
 
 }  // namespace repng::deflate

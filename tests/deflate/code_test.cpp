@@ -287,7 +287,9 @@ TEST(MatchCache, StaysWithinItsBudgetWhereEveryPositionMatchesMuch) {
   EXPECT_GT(capped, 1000u);
 }
 
-TEST(MatchCache, EveryMatchIsRealAndWholeAndLengthsIncrease) {
+// Runs, copies from earlier with a byte changed now and then, and rows that
+// each change a few bytes of the one before.
+std::vector<uint8_t> RepeatsAndRows() {
   std::vector<uint8_t> data;
   uint32_t state = 7;
   for (int part = 0; part < 60; ++part) {
@@ -315,6 +317,11 @@ TEST(MatchCache, EveryMatchIsRealAndWholeAndLengthsIncrease) {
       data.push_back(row == 0 || (state >> 16) % 61 == 0 ? static_cast<uint8_t>(state >> 24) : data[start - 600 + i]);
     }
   }
+  return data;
+}
+
+TEST(MatchCache, EveryMatchIsRealAndWholeAndLengthsIncrease) {
+  const std::vector<uint8_t> data = RepeatsAndRows();
   const size_t begin = 3000;
   for (int effort = 1; effort <= 7; ++effort) {
     const EffortParams params = ParamsForEffort(effort);
@@ -339,6 +346,27 @@ TEST(MatchCache, EveryMatchIsRealAndWholeAndLengthsIncrease) {
       }
     }
     EXPECT_GT(found, data.size() / 20);
+  }
+}
+
+// A cache is lent to one segment after another: what it kept of a longer
+// one must not leak into the matches of a shorter one.
+TEST(MatchCache, UsedAgainFindsWhatAFreshOneFinds) {
+  const std::vector<uint8_t> data = RepeatsAndRows();
+  const MatchSearch search{1024, 258};
+  MatchCache reused;
+  reused.Build(data.data(), 1000, data.size(), search);
+  const size_t begin = 2000, end = data.size() / 2;
+  reused.Build(data.data(), begin, end, search);
+  MatchCache fresh;
+  fresh.Build(data.data(), begin, end, search);
+  for (size_t pos = 0; pos < end - begin; ++pos) {
+    const std::span<const Match> got = reused.At(pos), want = fresh.At(pos);
+    ASSERT_EQ(got.size(), want.size()) << pos;
+    for (size_t i = 0; i < got.size(); ++i) {
+      ASSERT_EQ(got[i].length, want[i].length) << pos;
+      ASSERT_EQ(got[i].distance, want[i].distance) << pos;
+    }
   }
 }
 

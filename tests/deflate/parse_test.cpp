@@ -10,7 +10,6 @@
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
 #include "deflate/parser.h"
-#include "deflate/parser_pool.h"
 #include "deflate/segment.h"
 
 namespace repng::deflate {
@@ -254,13 +253,13 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
     for (size_t i = 0; i < count; ++i) running.emplace_back(task, i);
     for (std::thread& thread : running) thread.join();
   };
-  // One pool for every run: its parsers serve segments of every effort, on
-  // any thread, one after another and at once.
-  ParserPool parsers;
+  // One workspace for every run: its parsers and caches serve segments of
+  // every effort, on any thread, one after another and at once.
+  SegmentWorkspace workspace;
   size_t most_blocks = 0;
   for (int effort = 1; effort <= 7; ++effort) {
     SegmentResult result;
-    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), nullptr, parsers, &result);
+    CompressSegment(data.data(), begin, end, ParamsForEffort(effort), nullptr, workspace, &result);
     ASSERT_FALSE(result.blocks.empty());
     most_blocks = std::max(most_blocks, result.blocks.size());
     size_t pos = begin, symbol = 0;
@@ -276,7 +275,7 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
     EXPECT_EQ(symbol, result.symbols.size());
     for (const ParallelRunner* runner : {&backwards, &threads}) {
       SegmentResult again;
-      CompressSegment(data.data(), begin, end, ParamsForEffort(effort), *runner, parsers, &again);
+      CompressSegment(data.data(), begin, end, ParamsForEffort(effort), *runner, workspace, &again);
       ASSERT_EQ(again.symbols.size(), result.symbols.size()) << "effort " << effort;
       for (size_t i = 0; i < result.symbols.size(); ++i) {
         ASSERT_EQ(again.symbols[i].value, result.symbols[i].value) << "effort " << effort << ", symbol " << i;
