@@ -15,7 +15,6 @@
 
 namespace repng::deflate {
 
-
 struct EffortParams {
   int max_depth;     // match finder tree nodes per position
   int nice_length;   // match length that ends the search
