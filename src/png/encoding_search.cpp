@@ -154,13 +154,21 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
   }
   if (trials->empty()) throw EncoderFault("no trials");
   WorkerCompressors compressors(workers.Count());
-  if (reductions.size() == 1) {
+  const size_t capacity = std::max<size_t>(budget.finalists, 1);
+  // In one round, the finalists kept so far hold their rows while as many
+  // trials run as the trials' memory allows; two rounds drop all but the
+  // best between them. One round, then, only where every trial and the
+  // finalists fit in that memory at once: a 5912 x 5912 picture screened
+  // whole peaked a copy of its rows higher.
+  const size_t trial_bytes = TrialBytes(FilteredSizeOf(reductions.front().raster), budget.screening_level);
+  const bool one_round_fits = TrialsAtOnce(trial_bytes) >= trials->size() + budget.strategies.size() + capacity;
+  if (reductions.size() == 1 && one_round_fits) {
     // The best reduction is known before any trial: both rounds run as one,
     // and no worker waits for the first round's last trial. The trials are
     // numbered as in two rounds, and the finalists are the same: the best
     // of all trials, whatever bound each ran under.
     for (const FilterStrategy strategy : budget.strategies) trials->push_back({0, strategy});
-    Finalists finalists(std::max<size_t>(budget.finalists, 1));
+    Finalists finalists(capacity);
     Screen(reductions, sample, *trials, 0, budget.screening_level, &finalists, workers, compressors);
     return finalists.Take();
   }

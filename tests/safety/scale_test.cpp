@@ -81,8 +81,9 @@ void WriteLargePicture(const std::string& path, uint32_t side, bool png) {
   png_destroy_write_struct(&writer, &info);
 }
 
-// One large picture through the whole program: rewritten within the memory
-// bound, 6.5 times the picture's 32-bit pixels.
+// One large picture through the whole program: rewritten within 4.75 times
+// the picture's 32-bit pixels. Both pictures peak at about 4.3 times; one
+// more copy of their rows (RGB, three quarters of that) must not go by.
 void CheckLargePicture(const std::string& name, uint32_t side) {
   ScratchFolder folder;
   WriteLargePicture(folder.PathOf(name), side, name.ends_with(".png"));
@@ -91,7 +92,7 @@ void CheckLargePicture(const std::string& name, uint32_t side) {
   EXPECT_EQ(RunMeasured(folder, part, peak_kib).rewritten, 1u);
   const double multiple = double(peak_kib) / (double(side) * side * 4 / 1024);
   std::printf("%u x %u: peak %ld KiB = %.2f x the picture\n", side, side, peak_kib, multiple);
-  EXPECT_LE(multiple, 6.5);
+  EXPECT_LE(multiple, 4.75);
 }
 
 TEST(ScaleTest, AFileJustUnderTheSizeLimit) {
