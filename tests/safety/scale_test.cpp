@@ -83,7 +83,7 @@ void WriteLargePicture(const std::string& path, uint32_t side, bool png) {
 
 // One large picture through the whole program: rewritten within 4.75 times
 // the picture's 32-bit pixels. Both pictures peak at about 4.3 times; one
-// more copy of their rows (RGB, three quarters of that) must not go by.
+// more copy of their RGB rows (0.75 times) must not go by.
 void CheckLargePicture(const std::string& name, uint32_t side) {
   ScratchFolder folder;
   WriteLargePicture(folder.PathOf(name), side, name.ends_with(".png"));
