@@ -39,6 +39,17 @@ struct BlockParse {
 // What a block's parse starts from: the lazy parse, or one already refined.
 enum class Seed { kLazy, kRefined };
 
+// What every block of a segment shares.
+struct SegmentContext {
+  const uint8_t* data;  // from the start of the window
+  size_t first;         // the segment's first byte in data
+  size_t begin;         // the same byte in the whole input
+  const MatchCache* cache;
+  EffortParams params;
+  const ParallelRunner& runner;
+  LendingPool<OptimalParser>& parsers;
+};
+
 // One shortest-path parse and what it costs.
 struct Round {
   std::vector<Symbol> symbols;
@@ -48,16 +59,14 @@ struct Round {
 
 class SegmentParser {
  public:
-  SegmentParser(const uint8_t* data, size_t begin, const MatchCache* cache, const EffortParams& params,
-                const ParallelRunner& runner, LendingPool<OptimalParser>& parsers)
-      : data_(data), begin_(begin), cache_(cache), params_(params), runner_(runner), parsers_(parsers) {}
+  explicit SegmentParser(const SegmentContext& context) : context_(context) {}
 
   // Refines the parse of data[first, first + bytes) that starts as seed,
   // in at most max_rounds rounds.
   BlockParse Refine(size_t first, std::span<const Symbol> seed, Seed kind, int max_rounds) {
     const size_t bytes = ByteCount(seed);
     BlockParse best{std::vector<Symbol>(seed.begin(), seed.end()), EstimateSymbolsBits(seed)};
-    const ParseInput input{data_, cache_, begin_, first, first + bytes};
+    const ParseInput input{context_.data, context_.cache, context_.first, first, first + bytes};
     if (max_rounds == 0) return best;
     const Histogram seed_counts = CountSymbols(seed);
     Histogram last;
@@ -67,9 +76,9 @@ class SegmentParser {
       // data). Both starts are parsed at once, and offered in order.
       Histogram literal_start = seed_counts;
       std::fill(literal_start.litlen.begin(), literal_start.litlen.begin() + 256, 0);
-      for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[data_[i]];
+      for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[context_.data[i]];
       Round other;
-      RunTasks(runner_, 2, [&](size_t start) {
+      RunTasks(context_.runner, 2, [&](size_t start) {
         if (start == 0) return ParseRound(input, seed_counts, &round_);
         ParseRound(input, literal_start, &other);
       });
@@ -88,7 +97,7 @@ class SegmentParser {
       ParseRound(input, stats, &round_);
       if (Offer(&round_, &best)) {
         misses = 0;
-      } else if (++misses > params_.patience) {
+      } else if (++misses > context_.params.patience) {
         break;
       }
       // Half of the round before rides along, which damps oscillation.
@@ -97,13 +106,13 @@ class SegmentParser {
       stats.Add(last);
       last = round_.counts;
     }
-    if (params_.final_lengths && params_.max_rounds > 0) {
+    if (context_.params.final_lengths && context_.params.max_rounds > 0) {
       DynamicCode code;
       BuildDynamicCode(CountSymbols(best.symbols), HeaderSearch::kQuick, &code);
       std::vector<Symbol>& candidate = round_.symbols;
       candidate.clear();
-      parsers_.Borrow()->Parse(input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()),
-                               &candidate);
+      context_.parsers.Borrow()->Parse(
+          input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()), &candidate);
       const uint64_t bits = EstimateSymbolsBits(candidate);
       if (bits < best.bits) {
         best.symbols.swap(candidate);
@@ -117,7 +126,7 @@ class SegmentParser {
   // One shortest-path parse under stats' costs.
   void ParseRound(const ParseInput& input, const Histogram& stats, Round* round) const {
     round->symbols.clear();
-    parsers_.Borrow()->Parse(input, CostModel::FromCounts(stats), &round->symbols);
+    context_.parsers.Borrow()->Parse(input, CostModel::FromCounts(stats), &round->symbols);
     round->counts = CountSymbols(round->symbols);
     round->bits = EstimateBlockBits(round->counts, input.last - input.first);
   }
@@ -127,32 +136,17 @@ class SegmentParser {
   // than the least gain that counts.
   bool Offer(Round* round, BlockParse* best) const {
     if (round->bits >= best->bits) return false;
-    const int shift = params_.min_gain_shift;
+    const int shift = context_.params.min_gain_shift;
     const bool significant = shift == 0 || best->bits - round->bits > (best->bits >> shift);
     best->symbols.swap(round->symbols);
     best->bits = round->bits;
     return significant;
   }
 
-  const uint8_t* data_;
-  size_t begin_;
-  const MatchCache* cache_;
-  EffortParams params_;
-  const ParallelRunner& runner_;
-  LendingPool<OptimalParser>& parsers_;
+  const SegmentContext& context_;
   Round round_;
 };
 
-// What every block of a segment shares.
-struct SegmentContext {
-  const uint8_t* data;  // from the start of the window
-  size_t first;         // the segment's first byte in data
-  size_t begin;         // the same byte in the whole input
-  const MatchCache* cache;
-  EffortParams params;
-  const ParallelRunner& runner;
-  LendingPool<OptimalParser>& parsers;
-};
 
 // Cuts symbols at splits into blocks of result, starting at input byte first.
 void SetBlocks(std::span<const size_t> splits, size_t first, SegmentResult* result) {
@@ -192,8 +186,7 @@ void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> split
     symbol = stop;
   }
   RunTasks(context.runner, tasks.size(), [&](size_t b) {
-    SegmentParser parser(context.data, context.first, context.cache, context.params, context.runner,
-                         context.parsers);
+    SegmentParser parser(context);
     tasks[b].parse = parser.Refine(tasks[b].first, tasks[b].seed, kind, max_rounds);
   });
   std::vector<size_t> new_splits;

@@ -108,6 +108,12 @@ namespace {
 // the room for their stream and its compressor.
 size_t TrialBytes(size_t filtered, int level) { return 2 * filtered + CompressorBytes(level); }
 
+// How many of the trials screening `reductions` at `level` may run at once;
+// the first reduction is the widest.
+unsigned ScreeningTrialsAtOnce(const std::vector<ReducedCandidate>& reductions, int level) {
+  return TrialsAtOnce(TrialBytes(FilteredSizeOf(reductions.front().raster), level));
+}
+
 // One compressor a worker, made when the worker first needs it.
 using WorkerCompressors = std::vector<std::optional<ZlibCompressor>>;
 
@@ -117,8 +123,7 @@ using WorkerCompressors = std::vector<std::optional<ZlibCompressor>>;
 void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sample,
             const std::vector<Trial>& trials, size_t first_index, int level, Finalists* finalists,
             Workers& workers, WorkerCompressors& compressors) {
-  // The first reduction is the widest.
-  const unsigned most = TrialsAtOnce(TrialBytes(FilteredSizeOf(reductions.front().raster), level));
+  const unsigned most = ScreeningTrialsAtOnce(reductions, level);
   // Brute force costs several times any other strategy: started last, it
   // ran on alone while the other workers waited. The finalists depend on
   // sizes and trial numbers only, not on the order the trials run in.
@@ -160,9 +165,8 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
   // best between them. One round, then, only where every trial and the
   // finalists fit in that memory at once: a 5912 x 5912 picture screened
   // whole peaked a copy of its rows higher.
-  const size_t trial_bytes = TrialBytes(FilteredSizeOf(reductions.front().raster), budget.screening_level);
-  const bool one_round_fits = TrialsAtOnce(trial_bytes) >= trials->size() + budget.strategies.size() + capacity;
-  if (reductions.size() == 1 && one_round_fits) {
+  if (reductions.size() == 1 && ScreeningTrialsAtOnce(reductions, budget.screening_level) >=
+                                    trials->size() + budget.strategies.size() + capacity) {
     // The best reduction is known before any trial: both rounds run as one,
     // and no worker waits for the first round's last trial. The trials are
     // numbered as in two rounds, and the finalists are the same: the best
