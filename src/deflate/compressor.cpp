@@ -52,6 +52,18 @@ const char* StatusText(Status status) {
   return "unknown status";
 }
 
+SegmentLayout LayoutSegments(size_t input_size, size_t segment_size) {
+  SegmentLayout layout;
+  if (input_size == 0 || segment_size == 0) return layout;
+  layout.input_size = input_size;
+  layout.count = std::max<size_t>((input_size + segment_size / 2) / segment_size, 1);
+  if ((input_size + layout.count - 1) / layout.count > kMaxSegmentSize) {
+    layout.count = (input_size + kMaxSegmentSize - 1) / kMaxSegmentSize;
+  }
+  layout.longest = (input_size + layout.count - 1) / layout.count;
+  return layout;
+}
+
 Status Compressor::Create(const Settings& settings, std::unique_ptr<Compressor>* compressor) noexcept {
   compressor->reset();
   if (settings.effort < kMinEffort || settings.effort > kMaxEffort) return Status::kBadEffort;
@@ -69,12 +81,12 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
   zlib_stream->clear();
   if (input.size() > kMaxInputSize) return Status::kInputTooLarge;
   const EffortParams params = ParamsForEffort(settings_.effort);
-  const size_t segment_size = settings_.segment_size;
-  const size_t count = (input.size() + segment_size - 1) / segment_size;
+  const SegmentLayout layout = LayoutSegments(input.size(), settings_.segment_size);
+  const size_t count = layout.count;
   try {
     std::vector<SegmentTask> tasks(count);
     SegmentWorkspace workspace;
-    zlib_stream->reserve(std::min(input.size(), segment_size) + 16);
+    zlib_stream->reserve(layout.longest + 16);
     zlib_stream->push_back(0x78);  // deflate, 32 KiB window
     zlib_stream->push_back(0xDA);  // maximum compression; check bits
     BitWriter writer(zlib_stream);
@@ -101,9 +113,7 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
     const std::function<void(size_t)> task = [&](size_t index) {
       SegmentTask& segment = tasks[index];
       try {
-        const size_t begin = index * segment_size;
-        const size_t end = std::min(input.size(), begin + segment_size);
-        CompressSegment(input.data(), begin, end, params, runner, workspace, &segment.result);
+        CompressSegment(input.data(), layout.Begin(index), layout.Begin(index + 1), params, runner, workspace, &segment.result);
         segment.status = static_cast<int>(Status::kOk);
       } catch (const std::bad_alloc&) {
         segment.status = static_cast<int>(Status::kOutOfMemory);

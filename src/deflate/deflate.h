@@ -7,8 +7,8 @@
 // throws: every failure, running out of memory included, comes back as a
 // Status, and the output is then empty.
 //
-// The input is cut into segments of a fixed size (each primed with the
-// 32 KiB before it, so matches reach across), which are parsed
+// The input is cut into segments of about the settings' size (each primed
+// with the 32 KiB before it, so matches reach across), which are parsed
 // independently and may run in parallel through the caller's runner. The
 // bytes written depend only on the input and the settings: never on the
 // runner, the number of threads, the compiler or the platform.
@@ -57,6 +57,23 @@ struct Settings {
   // tests use them to cross segment edges cheaply.
   size_t segment_size = kDefaultSegmentSize;
 };
+
+// Where the segments of an input lie: as many as the input holds segments
+// of the settings' size, rounded to the nearest (at least one), all of one
+// length within a byte. A picture's rows are a little over a round size
+// (a filter byte a row): cut at the size itself, the last few hundred
+// bytes were a segment of their own, with a block of their own, while one
+// segment before them ran on alone.
+struct SegmentLayout {
+  size_t input_size = 0;
+  size_t count = 0;
+  size_t longest = 0;  // at most 1.5 times the settings' size, and kMaxSegmentSize
+
+  size_t Begin(size_t index) const {
+    return index >= count ? input_size : static_cast<size_t>(uint64_t{index} * input_size / count);
+  }
+};
+SegmentLayout LayoutSegments(size_t input_size, size_t segment_size);
 
 class Compressor {
  public:

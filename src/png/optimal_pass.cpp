@@ -28,7 +28,7 @@ const deflate::Settings kQuickSettings{.effort = settings::kQuickPassEffort,
                                       .segment_size = settings::kQuickPassSegment};
 
 size_t SegmentBytes(size_t size, const deflate::Settings& settings) {
-  return settings::kOptimalBytesPerByte * std::min(size, settings.segment_size);
+  return settings::kOptimalBytesPerByte * deflate::LayoutSegments(size, settings.segment_size).longest;
 }
 
 std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const deflate::Settings& settings,
@@ -40,8 +40,8 @@ std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const de
   // The compressor reports a failed task as its own failure: what `beside`
   // throws is kept to be thrown as it was.
   std::exception_ptr beside_failure;
-  // Segments of a fixed size, whatever the number of workers: only how
-  // many run at once depends on it. The compressor's first call brings the
+  // Segments laid out by the data's size, whatever the number of workers:
+  // only how many run at once depends on it. The compressor's first call brings the
   // segments, which `beside` joins; the calls made from inside a segment
   // bring its blocks, which hold less than the segment.
   const unsigned most = TrialsAtOnce(SegmentBytes(data.size(), settings));

@@ -208,6 +208,42 @@ TEST(DeflateCompressor, SameBytesWhateverTheRunnerAndTheOrderOfSegments) {
   EXPECT_EQ(Compress(bytes, settings, odd_first), alone);
 }
 
+TEST(DeflateCompressor, SegmentsShareTheInputEvenly) {
+  struct Case {
+    size_t input, segment, count;
+  };
+  const Case cases[] = {
+      {1, kMinSegmentSize, 1},
+      {4 * 1024 + 4, 1024, 4},                                  // rows' filter bytes: no segment of 4 bytes
+      {1434, 1024, 1},                                          // 1.4 segments
+      {1639, 1024, 2},                                          // 1.6 segments
+      {1049088, 256 * 1024, 4},                                 // a 512 x 512 icon's filtered rows
+      {kMaxSegmentSize + kMaxSegmentSize / 3, kMaxSegmentSize, 2},  // never past the largest segment
+  };
+  for (const Case& c : cases) {
+    const SegmentLayout layout = LayoutSegments(c.input, c.segment);
+    EXPECT_EQ(layout.count, c.count) << c.input;
+    EXPECT_LE(layout.longest, std::min(c.segment + c.segment / 2, kMaxSegmentSize)) << c.input;
+    EXPECT_EQ(layout.Begin(0), 0u);
+    EXPECT_EQ(layout.Begin(layout.count), c.input);
+    for (size_t i = 0; i < layout.count; ++i) {
+      const size_t length = layout.Begin(i + 1) - layout.Begin(i);
+      EXPECT_TRUE(length == layout.longest || length + 1 == layout.longest) << c.input << " " << i;
+    }
+  }
+  EXPECT_EQ(LayoutSegments(0, kMinSegmentSize).count, 0u);
+
+  // The compressor parses the segments of that layout.
+  size_t first_call = 0;
+  const ParallelRunner counting = [&](size_t count, const std::function<void(size_t)>& task) {
+    if (first_call == 0) first_call = count;
+    for (size_t i = 0; i < count; ++i) task(i);
+  };
+  const Bytes picture = PictureLike(256, 16, 3);  // 16 rows of 256 bytes, each after its filter byte
+  Compress(picture, WithEffort(3, 1024), counting);
+  EXPECT_EQ(first_call, 4u);
+}
+
 TEST(DeflateCompressor, NoLargerThanLibdeflatesBest) {
   const Bytes text = TextLike(200000, 21);
   const Bytes picture = PictureLike(600, 300, 22);
