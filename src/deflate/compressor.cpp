@@ -113,7 +113,8 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
     const std::function<void(size_t)> task = [&](size_t index) {
       SegmentTask& segment = tasks[index];
       try {
-        CompressSegment(input.data(), layout.Begin(index), layout.Begin(index + 1), params, runner, workspace, &segment.result);
+        CompressSegment(input.data(), layout.Begin(index), layout.Begin(index + 1), params, runner, workspace,
+                        &segment.result);
         segment.status = static_cast<int>(Status::kOk);
       } catch (const std::bad_alloc&) {
         segment.status = static_cast<int>(Status::kOutOfMemory);

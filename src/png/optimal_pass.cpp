@@ -41,9 +41,9 @@ std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const de
   // throws is kept to be thrown as it was.
   std::exception_ptr beside_failure;
   // Segments laid out by the data's size, whatever the number of workers:
-  // only how many run at once depends on it. The compressor's first call brings the
-  // segments, which `beside` joins; the calls made from inside a segment
-  // bring its blocks, which hold less than the segment.
+  // only how many run at once depends on it. The compressor's first call
+  // brings the segments, which `beside` joins; the calls made from inside a
+  // segment bring its blocks, which hold less than the segment.
   const unsigned most = TrialsAtOnce(SegmentBytes(data.size(), settings));
   std::atomic<bool> segments_call{true};
   const deflate::ParallelRunner runner = [&](size_t count, const std::function<void(size_t)>& task) {
