@@ -60,7 +60,6 @@ SegmentLayout LayoutSegments(size_t input_size, size_t segment_size) {
   if ((input_size + layout.count - 1) / layout.count > kMaxSegmentSize) {
     layout.count = (input_size + kMaxSegmentSize - 1) / kMaxSegmentSize;
   }
-  layout.longest = (input_size + layout.count - 1) / layout.count;
   return layout;
 }
 
@@ -86,7 +85,7 @@ Status Compressor::Compress(std::span<const uint8_t> input, std::vector<uint8_t>
   try {
     std::vector<SegmentTask> tasks(count);
     SegmentWorkspace workspace;
-    zlib_stream->reserve(layout.longest + 16);
+    zlib_stream->reserve(layout.Longest() + 16);
     zlib_stream->push_back(0x78);  // deflate, 32 KiB window
     zlib_stream->push_back(0xDA);  // maximum compression; check bits
     BitWriter writer(zlib_stream);

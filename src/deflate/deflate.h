@@ -67,11 +67,12 @@ struct Settings {
 struct SegmentLayout {
   size_t input_size = 0;
   size_t count = 0;
-  size_t longest = 0;  // at most 1.5 times the settings' size, and kMaxSegmentSize
 
   size_t Begin(size_t index) const {
     return index >= count ? input_size : static_cast<size_t>(uint64_t{index} * input_size / count);
   }
+  // At most 1.5 times the settings' size, and kMaxSegmentSize.
+  size_t Longest() const { return count == 0 ? 0 : (input_size + count - 1) / count; }
 };
 SegmentLayout LayoutSegments(size_t input_size, size_t segment_size);
 

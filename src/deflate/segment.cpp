@@ -147,7 +147,6 @@ class SegmentParser {
   Round round_;
 };
 
-
 // Cuts symbols at splits into blocks of result, starting at input byte first.
 void SetBlocks(std::span<const size_t> splits, size_t first, SegmentResult* result) {
   result->blocks.clear();

@@ -28,7 +28,7 @@ const deflate::Settings kQuickSettings{.effort = settings::kQuickPassEffort,
                                       .segment_size = settings::kQuickPassSegment};
 
 size_t SegmentBytes(size_t size, const deflate::Settings& settings) {
-  return settings::kOptimalBytesPerByte * deflate::LayoutSegments(size, settings.segment_size).longest;
+  return settings::kOptimalBytesPerByte * deflate::LayoutSegments(size, settings.segment_size).Longest();
 }
 
 std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const deflate::Settings& settings,

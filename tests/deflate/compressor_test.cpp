@@ -223,12 +223,12 @@ TEST(DeflateCompressor, SegmentsShareTheInputEvenly) {
   for (const Case& c : cases) {
     const SegmentLayout layout = LayoutSegments(c.input, c.segment);
     EXPECT_EQ(layout.count, c.count) << c.input;
-    EXPECT_LE(layout.longest, std::min(c.segment + c.segment / 2, kMaxSegmentSize)) << c.input;
+    EXPECT_LE(layout.Longest(), std::min(c.segment + c.segment / 2, kMaxSegmentSize)) << c.input;
     EXPECT_EQ(layout.Begin(0), 0u);
     EXPECT_EQ(layout.Begin(layout.count), c.input);
     for (size_t i = 0; i < layout.count; ++i) {
       const size_t length = layout.Begin(i + 1) - layout.Begin(i);
-      EXPECT_TRUE(length == layout.longest || length + 1 == layout.longest) << c.input << " " << i;
+      EXPECT_TRUE(length == layout.Longest() || length + 1 == layout.Longest()) << c.input << " " << i;
     }
   }
   EXPECT_EQ(LayoutSegments(0, kMinSegmentSize).count, 0u);
