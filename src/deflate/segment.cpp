@@ -15,13 +15,13 @@ namespace {
 
 constexpr EffortParams kEfforts[] = {
     // depth, nice, rounds, patience, least gain, split refined, final lengths, resplits
-    {8, 32, 0, 0, 0, false, false, 0},      // 1
-    {24, 64, 1, 0, 0, false, false, 0},     // 2
-    {48, 128, 3, 0, 7, false, true, 0},     // 3
-    {96, 258, 6, 1, 7, true, true, 0},      // 4
-    {1024, 258, 10, 1, 8, true, true, 0},   // 5
-    {4096, 258, 15, 2, 10, true, true, 1},  // 6
-    {8192, 258, 30, 3, 0, true, true, 2},   // 7
+    {8, 32, 0, 0, 0, false, false, 0},       // 1
+    {24, 64, 1, 0, 0, false, false, 0},      // 2
+    {48, 128, 3, 0, 7, false, true, 0},      // 3
+    {96, 258, 6, 1, 7, false, true, 0},      // 4
+    {1024, 258, 10, 1, 8, false, true, 0},   // 5
+    {4096, 258, 15, 2, 10, false, true, 1},  // 6
+    {8192, 258, 30, 3, 0, true, true, 2},    // 7
 };
 
 size_t ByteCount(std::span<const Symbol> symbols) {
@@ -256,23 +256,28 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   }
 
   const SegmentContext context{data, first, begin, &*cache, params, runner, workspace.parsers};
-  if (!params.split_refined) {
-    RefineBlocks(lazy, lazy_splits, context, Seed::kLazy, params.max_rounds, result);
-    MergeNeighbours(result);
-    return;
-  }
-  // The lazy parse's block ends, though right for it, trap the refined parse
-  // in small blocks' local optima: the whole segment is refined as one block
-  // first, then split, and each block refined again.
+  // Blocks refined from the lazy parse's ends settle in those ends' local
+  // optima. Splitting again on their refined parse frees them (resplits);
+  // refining the whole segment as one block first and splitting that frees
+  // them more, for a chain of rounds over the whole segment on one core.
+  std::span<const Symbol> seed = lazy;
+  std::vector<size_t> splits = lazy_splits;
+  Seed kind = Seed::kLazy;
+  int rounds = params.max_rounds;
   SegmentResult whole;
-  RefineBlocks(lazy, {}, context, Seed::kLazy, params.max_rounds, &whole);
-  const std::vector<size_t> splits = splitter.Split(whole.symbols);
-  if (splits.empty()) {
-    *result = std::move(whole);
-    return;
+  if (params.split_refined) {
+    RefineBlocks(lazy, {}, context, Seed::kLazy, params.max_rounds, &whole);
+    splits = splitter.Split(whole.symbols);
+    if (splits.empty()) {
+      *result = std::move(whole);
+      return;
+    }
+    // From a refined start, fewer rounds reach the blocks' own optimum.
+    seed = whole.symbols;
+    kind = Seed::kRefined;
+    rounds = BlockRounds(params);
   }
-  // From a refined start, fewer rounds reach the blocks' own optimum.
-  RefineBlocks(whole.symbols, splits, context, Seed::kRefined, BlockRounds(params), result);
+  RefineBlocks(seed, splits, context, kind, rounds, result);
   MergeNeighbours(result);
   // Refined blocks shift their best ends: split again on their parse and
   // keep the outcome while it is smaller.

@@ -1,6 +1,6 @@
 // One segment of the input, parsed on its own: matches found once, a lazy
-// parse to seed the statistics, the parse refined round by round, split
-// into blocks by exact size, and each block refined again on its own.
+// parse split into blocks by exact size, each block's parse refined round by
+// round on its own, and the refined parse split again where that gains.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,8 @@ struct EffortParams {
   // as no gain (0: any saving counts). Late rounds on large blocks save a
   // few bytes each at the full price of a round.
   int min_gain_shift;
-  // Split on the whole segment's refined parse rather than on the lazy one.
+  // Split on the whole segment's refined parse rather than on the lazy one:
+  // better block ends, after a chain of rounds that no other core can share.
   bool split_refined;
   bool final_lengths;  // one last round priced on the real code lengths
   int resplits;        // further splits of the refined blocks while they gain

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "deflate/block_splitter.h"
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
 #include "deflate/parser.h"
@@ -288,6 +289,35 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
     }
   }
   EXPECT_GT(most_blocks, 2u) << "no segment here has blocks to refine in parallel";
+}
+
+// The segment's size as block ends are chosen: each block on its own code.
+uint64_t EstimatedBits(const SegmentResult& result) {
+  uint64_t bits = 0;
+  for (const Block& block : result.blocks) {
+    bits += EstimateSymbolsBits(std::span(result.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin));
+  }
+  return bits;
+}
+
+TEST(CompressSegment, SplitsTheRefinedParseAgainOnlyWhileThatGains) {
+  const std::vector<uint8_t> data = PatchworkData();
+  SegmentWorkspace workspace;
+  // Blocks seeded from the lazy parse's ends and from the whole segment's
+  // refined parse alike.
+  for (const bool split_refined : {false, true}) {
+    EffortParams params = ParamsForEffort(5);
+    params.split_refined = split_refined;
+    std::vector<uint64_t> bits;
+    for (int resplits = 0; resplits <= 2; ++resplits) {
+      params.resplits = resplits;
+      SegmentResult result;
+      CompressSegment(data.data(), 0, data.size(), params, nullptr, workspace, &result);
+      bits.push_back(EstimatedBits(result));
+    }
+    EXPECT_LT(bits[1], bits[0]) << "split refined " << split_refined << ": the split again gained nothing here";
+    EXPECT_LE(bits[2], bits[1]) << "split refined " << split_refined;
+  }
 }
 
 }  // namespace
