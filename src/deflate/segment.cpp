@@ -248,10 +248,10 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   std::vector<Symbol> lazy;
   LazyParse(ParseInput{data, &*cache, first, first, last}, &lazy);
   BlockSplitter splitter;
-  const std::vector<size_t> lazy_splits = splitter.Split(lazy);
   if (params.max_rounds == 0) {
+    const std::vector<size_t> splits = splitter.Split(lazy);
     result->symbols = std::move(lazy);
-    SetBlocks(lazy_splits, begin, result);
+    SetBlocks(splits, begin, result);
     return;
   }
 
@@ -261,10 +261,10 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   // refining the whole segment as one block first and splitting that frees
   // them more, for a chain of rounds over the whole segment on one core.
   std::span<const Symbol> seed = lazy;
-  std::vector<size_t> splits = lazy_splits;
   Seed kind = Seed::kLazy;
   int rounds = params.max_rounds;
-  SegmentResult whole;
+  SegmentResult whole;  // holds the seed when the whole segment is refined first
+  std::vector<size_t> splits;
   if (params.split_refined) {
     RefineBlocks(lazy, {}, context, Seed::kLazy, params.max_rounds, &whole);
     splits = splitter.Split(whole.symbols);
@@ -276,6 +276,8 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
     seed = whole.symbols;
     kind = Seed::kRefined;
     rounds = BlockRounds(params);
+  } else {
+    splits = splitter.Split(lazy);
   }
   RefineBlocks(seed, splits, context, kind, rounds, result);
   MergeNeighbours(result);
