@@ -324,7 +324,14 @@ void FilterWholeFinalists(const std::vector<ReducedCandidate>& reductions, const
   }
 }
 
+// Idle compressors are kept for the pictures whose own work is small enough
+// that setting up new ones shows.
+void KeepIdleCompressorsFor(const std::vector<ReducedCandidate>& reductions) {
+  KeepIdleCompressors(FilteredSizeOf(reductions.front().raster) <= settings::kKeepIdleCompressorsUpTo);
+}
+
 Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& budget, Workers& workers) {
+  KeepIdleCompressorsFor(reductions);
   const RowSample sample = ChooseRowSample(reductions.front().raster, budget.screening_sample);
   std::vector<Trial> trials;
   std::vector<Screened> finalists;
@@ -392,6 +399,7 @@ Encoding FindSmallestEncoding(StraightImage image, unsigned workers) {
   std::vector<ReducedCandidate> reductions = BuildReductions(image);
   image = StraightImage();  // the search reads only the reductions
   Workers pool(workers);
+  KeepIdleCompressorsFor(reductions);  // before the noise probe's compressors
   const SearchBudget budget = ChooseBudgetFor(reductions, &pool);
   return Search(std::move(reductions), budget, pool);
 }

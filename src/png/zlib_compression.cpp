@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include "png/encoder_fault.h"
 
@@ -23,17 +26,88 @@ size_t RoomFor(size_t bound, size_t max_size) {
   return std::min(bound, room);
 }
 
+// Compressors done with, each with its level, for the next of that level.
+class IdleCompressors {
+ public:
+  ~IdleCompressors() { Keep(false); }
+
+  // An idle compressor of `level`, or null.
+  libdeflate_compressor* Take(int level) {
+    std::lock_guard lock(mutex_);
+    const auto found = std::find_if(idle_.rbegin(), idle_.rend(), [level](const Idle& i) { return i.level == level; });
+    if (found == idle_.rend()) return nullptr;
+    libdeflate_compressor* compressor = found->compressor;
+    bytes_ -= CompressorBytes(level);
+    idle_.erase(std::next(found).base());
+    return compressor;
+  }
+
+  // Keeps `compressor` while idle ones are kept and it fits, else frees it.
+  void Give(int level, libdeflate_compressor* compressor) {
+    {
+      std::lock_guard lock(mutex_);
+      if (keep_ && bytes_ + CompressorBytes(level) <= settings::kIdleCompressorMemory) {
+        idle_.push_back({level, compressor});  // reserved: no allocation here can fail
+        bytes_ += CompressorBytes(level);
+        return;
+      }
+    }
+    libdeflate_free_compressor(compressor);
+  }
+
+  void Keep(bool keep) {
+    std::lock_guard lock(mutex_);
+    keep_ = keep;
+    if (keep) return;
+    for (const Idle& idle : idle_) libdeflate_free_compressor(idle.compressor);
+    idle_.clear();
+    bytes_ = 0;
+  }
+
+  size_t Bytes() {
+    std::lock_guard lock(mutex_);
+    return bytes_;
+  }
+
+ private:
+  struct Idle {
+    int level;
+    libdeflate_compressor* compressor;
+  };
+  // The smallest compressors fill the memory with the most of them.
+  static constexpr size_t kMostIdle = settings::kIdleCompressorMemory / 700'000 + 1;
+
+  std::mutex mutex_;
+  std::vector<Idle> idle_ = [] {
+    std::vector<Idle> idle;
+    idle.reserve(kMostIdle);
+    return idle;
+  }();
+  size_t bytes_ = 0;
+  bool keep_ = true;
+};
+
+IdleCompressors& Idle() {
+  static IdleCompressors idle;
+  return idle;
+}
+
 }  // namespace
 
-ZlibCompressor::ZlibCompressor(int level) {
+ZlibCompressor::ZlibCompressor(int level) : level_(level) {
   // libdeflate refuses a level it does not have the same way as a lack of
   // memory; only the second is one.
   if (level < 0 || level > kStrongestDeflateLevel) throw EncoderFault("no such deflate level");
-  compressor_ = libdeflate_alloc_compressor(level);
+  compressor_ = Idle().Take(level);
+  if (compressor_ == nullptr) compressor_ = libdeflate_alloc_compressor(level);
   if (compressor_ == nullptr) throw std::bad_alloc();
 }
 
-ZlibCompressor::~ZlibCompressor() { libdeflate_free_compressor(compressor_); }
+ZlibCompressor::~ZlibCompressor() { Idle().Give(level_, compressor_); }
+
+void KeepIdleCompressors(bool keep) { Idle().Keep(keep); }
+
+size_t IdleCompressorBytes() { return Idle().Bytes(); }
 
 size_t CompressorBytes(int level) { return level >= 10 ? 8'800'000 : 700'000; }
 

@@ -245,6 +245,28 @@ TEST(ZlibCompression, ReusedCompressorsWriteWhatNewOnesDo) {
   }
 }
 
+// Idle compressors hold their memory between pictures: never more than the
+// setting allows, and none once the search stops keeping them.
+TEST(ZlibCompression, IdleCompressorsStayWithinTheirMemory) {
+  KeepIdleCompressors(false);
+  KeepIdleCompressors(true);
+  EXPECT_EQ(IdleCompressorBytes(), 0u);
+  {
+    std::vector<std::unique_ptr<ZlibCompressor>> many;
+    for (int i = 0; i < 12; ++i) many.push_back(std::make_unique<ZlibCompressor>(i % 2 == 0 ? kStrongestDeflateLevel : 1));
+  }
+  EXPECT_GT(IdleCompressorBytes(), 0u);
+  EXPECT_LE(IdleCompressorBytes(), settings::kIdleCompressorMemory);
+  const size_t kept = IdleCompressorBytes();
+  { ZlibCompressor again(kStrongestDeflateLevel); }  // taken and given back
+  EXPECT_EQ(IdleCompressorBytes(), kept);
+  KeepIdleCompressors(false);
+  EXPECT_EQ(IdleCompressorBytes(), 0u);
+  { ZlibCompressor unkept(1); }
+  EXPECT_EQ(IdleCompressorBytes(), 0u);
+  KeepIdleCompressors(true);
+}
+
 // The bigram strategies count on a table each thread keeps: what a row
 // leaves in it must not change the next picture's filters.
 TEST(FilterStrategies, BigramFiltersDoNotDependOnWhatWasFilteredBefore) {

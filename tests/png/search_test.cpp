@@ -89,6 +89,23 @@ TEST(EncodingSearch, ScreeningOnSampledRowsStillEncodesExactlyAndRepeatably) {
   }
 }
 
+// A large picture's search keeps no idle compressors: its peak has no room
+// for them. A small one's keeps them for the next picture.
+TEST(EncodingSearch, KeepsIdleCompressorsOnlyForPicturesUpToMedium) {
+  SearchBudget budget;
+  budget.first_strategies = {FilterStrategy::kNone};
+  budget.screening_level = budget.final_level = 1;
+  const uint32_t side = 1500;  // gray, one byte a pixel: just over kMedium
+  static_assert(size_t{side} * (side + 1) > settings::kMedium);
+  for (const uint32_t width : {side, 100u}) {
+    { ZlibCompressor before(1); }
+    std::vector<ReducedCandidate> reductions;
+    reductions.push_back({"gray", GrayRaster(width, side)});
+    FindSmallestEncodingWithin(std::move(reductions), budget);
+    EXPECT_EQ(IdleCompressorBytes() > 0, width != side) << width;
+  }
+}
+
 // A large picture's noise is measured in bands, which must give nearly the
 // fraction of one stream over the whole: the budget's tiers part on it.
 TEST(EncodingSearch, NoiseOfALargePictureMeasuredInBandsOnAnyWorkersIsThatOfTheWhole) {
