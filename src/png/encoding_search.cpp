@@ -191,8 +191,11 @@ std::vector<Screened> ScreenAll(const std::vector<ReducedCandidate>& reductions,
     }
   }
   const size_t second_round = trials->size();
-  for (const size_t r : best_reductions) {
-    for (const FilterStrategy strategy : budget.strategies) trials->push_back({r, strategy});
+  for (size_t rank = 0; rank < best_reductions.size(); ++rank) {
+    for (const FilterStrategy strategy : budget.strategies) {
+      if (strategy == FilterStrategy::kBruteForce && rank >= settings::kBruteForceReductions) continue;
+      trials->push_back({best_reductions[rank], strategy});
+    }
   }
 
   Finalists finalists(std::max<size_t>(budget.finalists, 1));
