@@ -81,7 +81,11 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
   }
   // The quick pass replaces the strong pass, whose level it leaves unused.
   budget.last_pass = OptimalPassPays(filtered_bytes, compressed_fraction) ? LastPass::kOptimal : LastPass::kQuick;
-  budget.final_level = budget.last_pass == LastPass::kOptimal ? kRankingLevel : kStrongestLevel;
+  if (budget.last_pass == LastPass::kQuick) {
+    budget.final_level = kStrongestLevel;
+  } else {
+    budget.final_level = filtered_bytes <= kMedium ? kRankingLevel : kLargeRankingLevel;
+  }
   return budget;
 }
 
