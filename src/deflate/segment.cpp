@@ -20,7 +20,7 @@ constexpr EffortParams kEfforts[] = {
     {48, 128, 3, 0, 7, false, true, 0},      // 3
     {96, 258, 6, 1, 7, false, true, 0},      // 4
     {1024, 258, 10, 0, 8, false, true, 0},   // 5
-    {4096, 258, 15, 0, 8, false, true, 1},   // 6
+    {4096, 258, 15, 1, 8, false, true, 1},   // 6
     {8192, 258, 30, 3, 0, true, true, 2},    // 7
 };
 
