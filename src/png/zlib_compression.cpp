@@ -26,6 +26,11 @@ size_t RoomFor(size_t bound, size_t max_size) {
   return std::min(bound, room);
 }
 
+// What CompressorBytes counts for libdeflate's levels 10 to 12, and for the
+// others.
+constexpr size_t kStrongCompressorBytes = 8'800'000;
+constexpr size_t kLightCompressorBytes = 700'000;
+
 // Compressors done with, each with its level, for the next of that level.
 class IdleCompressors {
  public:
@@ -75,7 +80,7 @@ class IdleCompressors {
     libdeflate_compressor* compressor;
   };
   // The smallest compressors fill the memory with the most of them.
-  static constexpr size_t kMostIdle = settings::kIdleCompressorMemory / 700'000 + 1;
+  static constexpr size_t kMostIdle = settings::kIdleCompressorMemory / kLightCompressorBytes + 1;
 
   std::mutex mutex_;
   std::vector<Idle> idle_ = [] {
@@ -109,7 +114,7 @@ void KeepIdleCompressors(bool keep) { Idle().Keep(keep); }
 
 size_t IdleCompressorBytes() { return Idle().Bytes(); }
 
-size_t CompressorBytes(int level) { return level >= 10 ? 8'800'000 : 700'000; }
+size_t CompressorBytes(int level) { return level >= 10 ? kStrongCompressorBytes : kLightCompressorBytes; }
 
 size_t ZlibCompressor::CompressToBuffer(const uint8_t* data, size_t size, size_t max_size,
                                         std::unique_ptr<uint8_t[]>* buffer) {
