@@ -34,6 +34,8 @@ constexpr size_t kLightCompressorBytes = 700'000;
 // Compressors done with, each with its level, for the next of that level.
 class IdleCompressors {
  public:
+  // Room for as many as may be kept, so that giving one back never allocates.
+  IdleCompressors() { idle_.reserve(kMostIdle); }
   ~IdleCompressors() { Keep(false); }
 
   // An idle compressor of `level`, or null.
@@ -42,7 +44,6 @@ class IdleCompressors {
     const auto found = std::find_if(idle_.rbegin(), idle_.rend(), [level](const Idle& i) { return i.level == level; });
     if (found == idle_.rend()) return nullptr;
     libdeflate_compressor* compressor = found->compressor;
-    bytes_ -= CompressorBytes(level);
     idle_.erase(std::next(found).base());
     return compressor;
   }
@@ -51,9 +52,8 @@ class IdleCompressors {
   void Give(int level, libdeflate_compressor* compressor) {
     {
       std::lock_guard lock(mutex_);
-      if (keep_ && bytes_ + CompressorBytes(level) <= settings::kIdleCompressorMemory) {
-        idle_.push_back({level, compressor});  // reserved: no allocation here can fail
-        bytes_ += CompressorBytes(level);
+      if (keep_ && Held() + CompressorBytes(level) <= settings::kIdleCompressorMemory) {
+        idle_.push_back({level, compressor});
         return;
       }
     }
@@ -66,12 +66,11 @@ class IdleCompressors {
     if (keep) return;
     for (const Idle& idle : idle_) libdeflate_free_compressor(idle.compressor);
     idle_.clear();
-    bytes_ = 0;
   }
 
   size_t Bytes() {
     std::lock_guard lock(mutex_);
-    return bytes_;
+    return Held();
   }
 
  private:
@@ -82,13 +81,15 @@ class IdleCompressors {
   // The smallest compressors fill the memory with the most of them.
   static constexpr size_t kMostIdle = settings::kIdleCompressorMemory / kLightCompressorBytes + 1;
 
+  // The memory of the idle ones; the caller holds the lock.
+  size_t Held() const {
+    size_t bytes = 0;
+    for (const Idle& idle : idle_) bytes += CompressorBytes(idle.level);
+    return bytes;
+  }
+
   std::mutex mutex_;
-  std::vector<Idle> idle_ = [] {
-    std::vector<Idle> idle;
-    idle.reserve(kMostIdle);
-    return idle;
-  }();
-  size_t bytes_ = 0;
+  std::vector<Idle> idle_;
   bool keep_ = true;
 };
 
