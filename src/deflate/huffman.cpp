@@ -10,6 +10,38 @@ namespace {
 constexpr int kMaxSymbols = 288;
 constexpr int kMaxLevels = 15;
 
+// Lengths of a Huffman code for the sorted keys (two queues, a leaf first
+// among equal weights), when no length is over max_length. An optimal code
+// within the limit, found in linear time; package-merge is only needed
+// where the limit binds.
+bool HuffmanLengths(const uint64_t* keys, int used, int max_length, uint8_t* lengths) {
+  std::array<uint64_t, kMaxSymbols> node_weights;
+  std::array<uint16_t, kMaxSymbols> node_parent;
+  std::array<uint16_t, kMaxSymbols> leaf_parent;
+  int leaf = 0, head = 0;
+  for (int node = 0; node < used - 1; ++node) {
+    uint64_t weight = 0;
+    for (int pick = 0; pick < 2; ++pick) {
+      if (leaf < used && (head == node || (keys[leaf] >> 16) <= node_weights[head])) {
+        weight += keys[leaf] >> 16;
+        leaf_parent[leaf++] = static_cast<uint16_t>(node);
+      } else {
+        weight += node_weights[head];
+        node_parent[head++] = static_cast<uint16_t>(node);
+      }
+    }
+    node_weights[node] = weight;
+  }
+  std::array<uint8_t, kMaxSymbols> node_depth;
+  node_depth[used - 2] = 0;
+  for (int node = used - 3; node >= 0; --node) node_depth[node] = static_cast<uint8_t>(node_depth[node_parent[node]] + 1);
+  for (int i = 0; i < used; ++i) {
+    if (node_depth[leaf_parent[i]] + 1 > max_length) return false;
+  }
+  for (int i = 0; i < used; ++i) lengths[keys[i] & 0xFFFF] = static_cast<uint8_t>(node_depth[leaf_parent[i]] + 1);
+  return true;
+}
+
 }  // namespace
 
 void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* lengths) {
@@ -29,6 +61,8 @@ void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* 
     return;
   }
   std::sort(keys.begin(), keys.begin() + used);
+
+  if (HuffmanLengths(keys.data(), used, max_length, lengths)) return;
 
   // Each level's list is the leaves merged with the pairs of the level
   // below, a leaf first among equal weights. Leaves enter every list in the

@@ -6,7 +6,9 @@
 namespace repng::deflate {
 
 // Fills lengths[0..n) with the code lengths of an optimal prefix code for
-// counts[0..n) whose codes have at most max_length bits (package-merge).
+// counts[0..n) whose codes have at most max_length bits: a Huffman code
+// where it fits and package-merge where the limit binds. Both break ties
+// alike, so the lengths are package-merge's either way.
 // Symbols of count 0 get length 0. Fewer than two used symbols still give a
 // complete code of two 1-bit codes, which every inflater accepts. Ties go
 // to the lower symbol, so equal counts always give the same lengths.
