@@ -63,11 +63,15 @@ size_t BlockSplitter::BestSplit(std::span<const Symbol> symbols, Range range) {
   }
   const Histogram& all = prefix_counts_[cells];
   const uint64_t whole = EstimateBlockBits(all, prefix_bytes_[cells]);
+  // Each narrowing meets the last one's best probe and its neighbours again.
+  split_bits_.assign(cells, UINT64_MAX);
   auto split_bits = [&](size_t c) {
+    if (split_bits_[c] != UINT64_MAX) return split_bits_[c];
     Histogram right = all;
     right.Subtract(prefix_counts_[c]);
-    return EstimateBlockBits(prefix_counts_[c], prefix_bytes_[c]) +
-           EstimateBlockBits(right, prefix_bytes_[cells] - prefix_bytes_[c]);
+    split_bits_[c] = EstimateBlockBits(prefix_counts_[c], prefix_bytes_[c]) +
+                     EstimateBlockBits(right, prefix_bytes_[cells] - prefix_bytes_[c]);
+    return split_bits_[c];
   };
 
   size_t low = 1, high = cells - 1;  // candidates, inclusive

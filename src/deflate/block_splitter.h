@@ -27,6 +27,7 @@ class BlockSplitter {
 
   std::vector<Histogram> prefix_counts_;
   std::vector<size_t> prefix_bytes_;
+  std::vector<uint64_t> split_bits_;  // per cell, once estimated
 };
 
 // Estimated bits of a run of symbols as one block.

@@ -42,6 +42,30 @@ bool HuffmanLengths(const uint64_t* keys, int used, int max_length, uint8_t* len
   return true;
 }
 
+// Sorts keys (a count above its symbol, in symbol order) by count, stably:
+// the order of whole keys. A byte of the count at a time, as many bytes as
+// the largest count has; without the comparisons' mispredictions that
+// made sorting a fifth of finding the lengths.
+void SortKeys(uint64_t* keys, int used) {
+  if (used <= 32) {
+    std::sort(keys, keys + used);
+    return;
+  }
+  uint64_t largest = 0;
+  for (int i = 0; i < used; ++i) largest |= keys[i];
+  std::array<uint64_t, kMaxSymbols> other;
+  uint64_t* from = keys;
+  uint64_t* to = other.data();
+  for (int shift = 16; shift < 64 && (largest >> shift) != 0; shift += 8) {
+    std::array<int, 257> starts{};
+    for (int i = 0; i < used; ++i) ++starts[((from[i] >> shift) & 0xFF) + 1];
+    for (int d = 1; d < 257; ++d) starts[d] += starts[d - 1];
+    for (int i = 0; i < used; ++i) to[starts[(from[i] >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != keys) std::copy(from, from + used, keys);
+}
+
 }  // namespace
 
 void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* lengths) {
@@ -60,7 +84,7 @@ void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* 
     lengths[first == 0 ? 1 : 0] = 1;
     return;
   }
-  std::sort(keys.begin(), keys.begin() + used);
+  SortKeys(keys.data(), used);
 
   if (HuffmanLengths(keys.data(), used, max_length, lengths)) return;
 
