@@ -370,25 +370,29 @@ Encoding Search(std::vector<ReducedCandidate> reductions, const SearchBudget& bu
 
 }  // namespace
 
-std::vector<ReducedCandidate> BuildReductions(const StraightImage& image) {
+std::vector<ReducedCandidate> BuildReductions(StraightImage image) {
   const ColourSummary summary = SummariseColours(image.argb.data(), image.argb.size());
   std::vector<ReducedCandidate> reductions;
   reductions.push_back({"truecolour", BuildTruecolourRaster(image, summary)});
   if (summary.all_gray) reductions.push_back({"gray", BuildGrayRaster(image, summary)});
-  if (HasTranslucentPixels(image)) {
-    // The same layouts: smoothing keeps alpha and keeps gray pixels gray.
-    const StraightImage smooth = SmoothTranslucentColours(image);
-    reductions.push_back({"truecolour/smooth", BuildTruecolourRaster(smooth, summary)});
-    if (summary.all_gray) reductions.push_back({"gray/smooth", BuildGrayRaster(smooth, summary)});
-  }
+  std::vector<ReducedCandidate> palettes;
   if (summary.fits_palette) {
     for (int order = 0; order < kPaletteOrderCount; ++order) {
       const auto palette_order = static_cast<PaletteOrder>(order);
       const std::vector<uint32_t> colours = OrderPalette(image, summary.palette_colours, palette_order);
-      reductions.push_back({std::string("palette/") + PaletteOrderName(palette_order),
-                            BuildPaletteRaster(image, colours)});
+      palettes.push_back({std::string("palette/") + PaletteOrderName(palette_order), BuildPaletteRaster(image, colours)});
     }
   }
+  if (HasTranslucentPixels(image)) {
+    // The same layouts: smoothing keeps alpha and keeps gray pixels gray.
+    // Nothing reads the picture once its smoothed copy is made, and a large
+    // one's peak was here: both copies and both truecolour rasters at once.
+    const StraightImage smooth = SmoothTranslucentColours(image);
+    image = StraightImage();
+    reductions.push_back({"truecolour/smooth", BuildTruecolourRaster(smooth, summary)});
+    if (summary.all_gray) reductions.push_back({"gray/smooth", BuildGrayRaster(smooth, summary)});
+  }
+  for (ReducedCandidate& palette : palettes) reductions.push_back(std::move(palette));
   return reductions;
 }
 
@@ -399,8 +403,7 @@ SearchBudget ChooseBudgetFor(const std::vector<ReducedCandidate>& reductions, Wo
 }
 
 Encoding FindSmallestEncoding(StraightImage image, unsigned workers) {
-  std::vector<ReducedCandidate> reductions = BuildReductions(image);
-  image = StraightImage();  // the search reads only the reductions
+  std::vector<ReducedCandidate> reductions = BuildReductions(std::move(image));
   Workers pool(workers);
   KeepIdleCompressorsFor(reductions);  // before the noise probe's compressors
   const SearchBudget budget = ChooseBudgetFor(reductions, &pool);

@@ -28,8 +28,9 @@ struct ReducedCandidate {
 };
 
 // Every exact reduction of `image`: truecolour, gray when possible, and the
-// palette in each order when the colours fit.
-std::vector<ReducedCandidate> BuildReductions(const StraightImage& image);
+// palette in each order when the colours fit. Takes the picture so that it
+// can free it as soon as none of them needs it.
+std::vector<ReducedCandidate> BuildReductions(StraightImage image);
 
 // How noisy a picture is: the share of `raster`'s min-sum filtered data that
 // a fast deflate keeps. A large picture's bands may run on `workers`; the

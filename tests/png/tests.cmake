@@ -8,3 +8,8 @@ repng_gtest(png_encoder_test
     png/translucent_colours_test.cpp
     png/worker_count_test.cpp
   LIBS repng_pngenc PkgConfig::SPNG)
+
+# Its own program: it replaces the global operator new to count blocks.
+repng_gtest(png_reduction_memory_test
+  SOURCES png/reduction_memory_test.cpp
+  LIBS repng_pngenc PkgConfig::SPNG)
