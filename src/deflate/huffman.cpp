@@ -34,7 +34,9 @@ bool HuffmanLengths(const uint64_t* keys, int used, int max_length, uint8_t* len
   }
   std::array<uint8_t, kMaxSymbols> node_depth;
   node_depth[used - 2] = 0;
-  for (int node = used - 3; node >= 0; --node) node_depth[node] = static_cast<uint8_t>(node_depth[node_parent[node]] + 1);
+  for (int node = used - 3; node >= 0; --node) {
+    node_depth[node] = static_cast<uint8_t>(node_depth[node_parent[node]] + 1);
+  }
   for (int i = 0; i < used; ++i) {
     if (node_depth[leaf_parent[i]] + 1 > max_length) return false;
   }

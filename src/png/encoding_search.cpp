@@ -380,7 +380,8 @@ std::vector<ReducedCandidate> BuildReductions(StraightImage image) {
     for (int order = 0; order < kPaletteOrderCount; ++order) {
       const auto palette_order = static_cast<PaletteOrder>(order);
       const std::vector<uint32_t> colours = OrderPalette(image, summary.palette_colours, palette_order);
-      palettes.push_back({std::string("palette/") + PaletteOrderName(palette_order), BuildPaletteRaster(image, colours)});
+      palettes.push_back(
+          {std::string("palette/") + PaletteOrderName(palette_order), BuildPaletteRaster(image, colours)});
     }
   }
   if (HasTranslucentPixels(image)) {
