@@ -37,10 +37,13 @@ bool HuffmanLengths(const uint64_t* keys, int used, int max_length, uint8_t* len
   for (int node = used - 3; node >= 0; --node) {
     node_depth[node] = static_cast<uint8_t>(node_depth[node_parent[node]] + 1);
   }
+  // Where a length is over the limit, package-merge writes every used
+  // symbol's length again.
   for (int i = 0; i < used; ++i) {
-    if (node_depth[leaf_parent[i]] + 1 > max_length) return false;
+    const int length = node_depth[leaf_parent[i]] + 1;
+    if (length > max_length) return false;
+    lengths[keys[i] & 0xFFFF] = static_cast<uint8_t>(length);
   }
-  for (int i = 0; i < used; ++i) lengths[keys[i] & 0xFFFF] = static_cast<uint8_t>(node_depth[leaf_parent[i]] + 1);
   return true;
 }
 

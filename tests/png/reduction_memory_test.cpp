@@ -6,15 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/posix/memory/large_pages.h"  // REPNG_SANITIZED_ALLOCATOR
 #include "png/encoding_search.h"
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define REPNG_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
-#define REPNG_TEST_SANITIZED 1
-#endif
-#endif
 
 namespace {
 
@@ -26,7 +19,7 @@ constexpr size_t kHeader = alignof(std::max_align_t);
 
 }  // namespace
 
-#ifndef REPNG_TEST_SANITIZED
+#ifndef REPNG_SANITIZED_ALLOCATOR
 void* operator new(size_t size) {
   auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
   if (block == nullptr) throw std::bad_alloc();
@@ -56,7 +49,7 @@ namespace {
 // edges only, as on a wallpaper with soft corners, keep the smoothing's
 // own lists small.
 TEST(ReductionMemory, ThePictureIsFreedBeforeItsSmoothedRasterIsBuilt) {
-#ifdef REPNG_TEST_SANITIZED
+#ifdef REPNG_SANITIZED_ALLOCATOR
   GTEST_SKIP() << "the sanitizers keep their own operator new";
 #else
   constexpr uint32_t kSide = 1024;
