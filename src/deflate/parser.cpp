@@ -151,6 +151,7 @@ struct RelaxLengthsAvx2 {
       // total < old, unsigned: their minimum is not old.
       const __m256i not_better = _mm256_cmpeq_epi32(_mm256_min_epu32(total, old), old);
       const __m256i better = _mm256_andnot_si256(not_better, _mm256_cmpgt_epi32(past_reach, lengths));
+      if (_mm256_testz_si256(better, better)) continue;
       _mm256_storeu_si256(cost_at, _mm256_blendv_epi8(old, total, better));
       const __m256i steps = _mm256_or_si256(lengths, tags);
       _mm256_storeu_si256(step_at, _mm256_blendv_epi8(_mm256_loadu_si256(step_at), steps, better));
