@@ -4,8 +4,9 @@
 #include <array>
 #include <cassert>
 
-// x86-64 processors with AVX2 get the parse's hot loop in it, chosen when
-// the program runs; the baseline build stays for every other processor.
+// x86-64 processors with AVX2 or AVX-512 get the parse's hot loop in them,
+// chosen when the program runs; the baseline build stays for every other
+// processor.
 // Not on Windows: there GCC keeps the stack 16-byte aligned, and spilling a
 // 32-byte vector to it can fault.
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32)
@@ -58,7 +59,7 @@ namespace {
 
 // Lengths a vector of the widest walk relaxes at once; cost and step hold
 // this many entries past the end for its masked lanes.
-constexpr uint32_t kParseLanes = 8;
+constexpr uint32_t kParseLanes = 16;
 
 // Whether position i (from input.first) is one of a repeat's positions
 // whose only match is the longest possible at the nearest distance, and
@@ -134,6 +135,7 @@ void FindShortestPathsBaseline(const ParseInput& input, const CostModel& model, 
 // reach masked off instead of a scalar remainder after every match.
 struct RelaxLengthsAvx2 {
   const uint32_t* length_cost;  // kParseLanes entries past the longest length
+  static_assert(kParseLanes >= 8);
 
   [[gnu::target("avx2")]] void operator()(uint32_t* cost_from, uint32_t* step_from, uint32_t length, uint32_t reach,
                                           uint32_t base, uint32_t tag) const {
@@ -141,7 +143,7 @@ struct RelaxLengthsAvx2 {
     const __m256i bases = _mm256_set1_epi32(static_cast<int>(base));
     const __m256i tags = _mm256_set1_epi32(static_cast<int>(tag));
     const __m256i past_reach = _mm256_set1_epi32(static_cast<int>(reach + 1));
-    for (; length <= reach; length += kParseLanes) {
+    for (; length <= reach; length += 8) {
       const __m256i lengths = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(length)), lanes);
       const __m256i total =
           _mm256_add_epi32(bases, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(length_cost + length)));
@@ -165,18 +167,49 @@ struct RelaxLengthsAvx2 {
   std::copy(model.length.begin(), model.length.end(), length_cost.begin());
   FindShortestPaths(input, model, cost, step, RelaxLengthsAvx2{length_cost.data()});
 }
+
+// Sixteen lengths a vector; the comparison yields a mask, and only the
+// lanes it sets are stored, so the steps need not be read back.
+struct RelaxLengthsAvx512 {
+  const uint32_t* length_cost;  // kParseLanes entries past the longest length
+
+  [[gnu::target("avx512f")]] void operator()(uint32_t* cost_from, uint32_t* step_from, uint32_t length,
+                                             uint32_t reach, uint32_t base, uint32_t tag) const {
+    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i bases = _mm512_set1_epi32(static_cast<int>(base));
+    const __m512i tags = _mm512_set1_epi32(static_cast<int>(tag));
+    for (; length <= reach; length += kParseLanes) {
+      const uint32_t left = reach - length;
+      const auto in_reach = static_cast<__mmask16>(left >= kParseLanes - 1 ? 0xFFFF : (2u << left) - 1);
+      const __m512i total = _mm512_add_epi32(bases, _mm512_loadu_si512(length_cost + length));
+      const __mmask16 better = _mm512_mask_cmplt_epu32_mask(in_reach, total, _mm512_loadu_si512(cost_from + length));
+      if (better == 0) continue;
+      _mm512_mask_storeu_epi32(cost_from + length, better, total);
+      const __m512i lengths = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(length)), lanes);
+      _mm512_mask_storeu_epi32(step_from + length, better, _mm512_or_si512(lengths, tags));
+    }
+  }
+};
+
+[[gnu::target("avx512f")]] void FindShortestPathsAvx512(const ParseInput& input, const CostModel& model,
+                                                        uint32_t* cost, uint32_t* step) {
+  std::array<uint32_t, kMaxMatch + 1 + kParseLanes> length_cost{};
+  std::copy(model.length.begin(), model.length.end(), length_cost.begin());
+  FindShortestPaths(input, model, cost, step, RelaxLengthsAvx512{length_cost.data()});
+}
+
+bool HasAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+
+bool HasAvx512() {
+  static const bool avx512 = __builtin_cpu_supports("avx512f");
+  return avx512;
+}
 #endif
 
 }  // namespace
-
-bool OptimalParser::WidestVectorsAvailable() {
-#if REPNG_PARSE_AVX2
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  return avx2;
-#else
-  return false;
-#endif
-}
 
 void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::vector<Symbol>* out) {
   const size_t n = input.last - input.first;
@@ -188,7 +221,8 @@ void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::
   cost_[0] = 0;
   auto find_shortest_paths = FindShortestPathsBaseline;
 #if REPNG_PARSE_AVX2
-  if (vectors_ == Vectors::kWidest && WidestVectorsAvailable()) find_shortest_paths = FindShortestPathsAvx2;
+  if (vectors_ != Vectors::kBaseline && HasAvx2()) find_shortest_paths = FindShortestPathsAvx2;
+  if (vectors_ == Vectors::kWidest && HasAvx512()) find_shortest_paths = FindShortestPathsAvx512;
 #endif
   find_shortest_paths(input, model, cost_.data(), step_.data());
   const size_t first_new = out->size();

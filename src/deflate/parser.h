@@ -29,13 +29,11 @@ void LazyParse(const ParseInput& input, std::vector<Symbol>* out);
 class OptimalParser {
  public:
   // The instructions of the shortest path's hot loop: the widest vectors
-  // this processor has, or the baseline of its kind. Both find the same
-  // paths; tests compare them.
-  enum class Vectors { kWidest, kBaseline };
+  // this processor has, 256-bit ones (AVX2) where it has them, or the
+  // baseline of its kind. All find the same paths; tests compare them.
+  // Each falls back to the next where the processor lacks it.
+  enum class Vectors { kWidest, kAvx2, kBaseline };
   explicit OptimalParser(Vectors vectors = Vectors::kWidest) : vectors_(vectors) {}
-
-  // Whether kWidest goes beyond the baseline here.
-  static bool WidestVectorsAvailable();
 
   // The parse of least total cost; among equal costs the one found first
   // (literal before match, shorter match before longer).

@@ -64,12 +64,13 @@ uint64_t PathCost(std::span<const Symbol> symbols, const CostModel& model) {
   return cost;
 }
 
-// Each parse test runs on the baseline instructions and on the widest this
-// processor has.
+// Each parse test runs on the baseline instructions, on AVX2 and on the
+// widest this processor has (AVX-512 here, where it has them).
 class OptimalParserTest : public ::testing::TestWithParam<OptimalParser::Vectors> {};
 
 INSTANTIATE_TEST_SUITE_P(Vectors, OptimalParserTest,
-                         ::testing::Values(OptimalParser::Vectors::kBaseline, OptimalParser::Vectors::kWidest));
+                         ::testing::Values(OptimalParser::Vectors::kBaseline, OptimalParser::Vectors::kAvx2,
+                                           OptimalParser::Vectors::kWidest));
 
 TEST_P(OptimalParserTest, NeverCostsMoreThanTheLazyParse) {
   const std::vector<uint8_t> data = MixedData(60);
