@@ -8,13 +8,13 @@
 // chosen when the program runs; the baseline build stays for every other
 // processor.
 // Not on Windows: there GCC keeps the stack 16-byte aligned, and spilling a
-// 32-byte vector to it can fault.
+// 32- or 64-byte vector to it can fault.
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32)
-#define REPNG_PARSE_AVX2 1
+#define REPNG_PARSE_VECTORS 1
 #else
-#define REPNG_PARSE_AVX2 0
+#define REPNG_PARSE_VECTORS 0
 #endif
-#if REPNG_PARSE_AVX2
+#if REPNG_PARSE_VECTORS
 #include <immintrin.h>
 #endif
 
@@ -57,9 +57,11 @@ void LazyParse(const ParseInput& input, std::vector<Symbol>* out) {
 
 namespace {
 
-// Lengths a vector of the widest walk relaxes at once; cost and step hold
-// this many entries past the end for its masked lanes.
-constexpr uint32_t kParseLanes = 16;
+// Lengths a vector relaxes at once, in each walk; cost and step hold the
+// widest walk's number of entries past the end for its masked lanes.
+constexpr uint32_t kAvx2Lanes = 8;
+constexpr uint32_t kAvx512Lanes = 16;
+constexpr uint32_t kParseLanes = kAvx512Lanes;
 
 // Whether position i (from input.first) is one of a repeat's positions
 // whose only match is the longest possible at the nearest distance, and
@@ -130,12 +132,11 @@ void FindShortestPathsBaseline(const ParseInput& input, const CostModel& model, 
   FindShortestPaths(input, model, cost, step, relax);
 }
 
-#if REPNG_PARSE_AVX2
+#if REPNG_PARSE_VECTORS
 // Eight lengths a vector, unsigned minimums, and the lanes past a match's
 // reach masked off instead of a scalar remainder after every match.
 struct RelaxLengthsAvx2 {
   const uint32_t* length_cost;  // kParseLanes entries past the longest length
-  static_assert(kParseLanes >= 8);
 
   [[gnu::target("avx2")]] void operator()(uint32_t* cost_from, uint32_t* step_from, uint32_t length, uint32_t reach,
                                           uint32_t base, uint32_t tag) const {
@@ -143,7 +144,7 @@ struct RelaxLengthsAvx2 {
     const __m256i bases = _mm256_set1_epi32(static_cast<int>(base));
     const __m256i tags = _mm256_set1_epi32(static_cast<int>(tag));
     const __m256i past_reach = _mm256_set1_epi32(static_cast<int>(reach + 1));
-    for (; length <= reach; length += 8) {
+    for (; length <= reach; length += kAvx2Lanes) {
       const __m256i lengths = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(length)), lanes);
       const __m256i total =
           _mm256_add_epi32(bases, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(length_cost + length)));
@@ -178,9 +179,9 @@ struct RelaxLengthsAvx512 {
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i bases = _mm512_set1_epi32(static_cast<int>(base));
     const __m512i tags = _mm512_set1_epi32(static_cast<int>(tag));
-    for (; length <= reach; length += kParseLanes) {
+    for (; length <= reach; length += kAvx512Lanes) {
       const uint32_t left = reach - length;
-      const auto in_reach = static_cast<__mmask16>(left >= kParseLanes - 1 ? 0xFFFF : (2u << left) - 1);
+      const auto in_reach = static_cast<__mmask16>(left >= kAvx512Lanes - 1 ? 0xFFFF : (2u << left) - 1);
       const __m512i total = _mm512_add_epi32(bases, _mm512_loadu_si512(length_cost + length));
       const __mmask16 better = _mm512_mask_cmplt_epu32_mask(in_reach, total, _mm512_loadu_si512(cost_from + length));
       if (better == 0) continue;
@@ -220,7 +221,7 @@ void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::
   step_.resize(n + 1 + kParseLanes);
   cost_[0] = 0;
   auto find_shortest_paths = FindShortestPathsBaseline;
-#if REPNG_PARSE_AVX2
+#if REPNG_PARSE_VECTORS
   if (vectors_ != Vectors::kBaseline && HasAvx2()) find_shortest_paths = FindShortestPathsAvx2;
   if (vectors_ == Vectors::kWidest && HasAvx512()) find_shortest_paths = FindShortestPathsAvx512;
 #endif
