@@ -170,25 +170,32 @@ struct RelaxLengthsAvx2 {
 }
 
 // Sixteen lengths a vector; the comparison yields a mask, and only the
-// lanes it sets are stored, so the steps need not be read back.
+// lanes it sets are stored, so the steps need not be read back. Only the
+// last vector of a match is masked to its reach.
 struct RelaxLengthsAvx512 {
   const uint32_t* length_cost;  // kParseLanes entries past the longest length
 
   [[gnu::target("avx512f")]] void operator()(uint32_t* cost_from, uint32_t* step_from, uint32_t length,
                                              uint32_t reach, uint32_t base, uint32_t tag) const {
-    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i bases = _mm512_set1_epi32(static_cast<int>(base));
     const __m512i tags = _mm512_set1_epi32(static_cast<int>(tag));
-    for (; length <= reach; length += kAvx512Lanes) {
-      const uint32_t left = reach - length;
-      const auto in_reach = static_cast<__mmask16>(left >= kAvx512Lanes - 1 ? 0xFFFF : (2u << left) - 1);
-      const __m512i total = _mm512_add_epi32(bases, _mm512_loadu_si512(length_cost + length));
-      const __mmask16 better = _mm512_mask_cmplt_epu32_mask(in_reach, total, _mm512_loadu_si512(cost_from + length));
-      if (better == 0) continue;
-      _mm512_mask_storeu_epi32(cost_from + length, better, total);
-      const __m512i lengths = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(length)), lanes);
-      _mm512_mask_storeu_epi32(step_from + length, better, _mm512_or_si512(lengths, tags));
+    for (; length + kAvx512Lanes - 1 <= reach; length += kAvx512Lanes) {
+      Relax(cost_from, step_from, length, 0xFFFF, bases, tags);
     }
+    if (length <= reach) {
+      Relax(cost_from, step_from, length, static_cast<__mmask16>((2u << (reach - length)) - 1), bases, tags);
+    }
+  }
+
+  [[gnu::target("avx512f")]] void Relax(uint32_t* cost_from, uint32_t* step_from, uint32_t length, __mmask16 in_reach,
+                                        __m512i bases, __m512i tags) const {
+    const __m512i total = _mm512_add_epi32(bases, _mm512_loadu_si512(length_cost + length));
+    const __mmask16 better = _mm512_mask_cmplt_epu32_mask(in_reach, total, _mm512_loadu_si512(cost_from + length));
+    if (better == 0) return;
+    _mm512_mask_storeu_epi32(cost_from + length, better, total);
+    const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m512i lengths = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(length)), lanes);
+    _mm512_mask_storeu_epi32(step_from + length, better, _mm512_or_si512(lengths, tags));
   }
 };
 
