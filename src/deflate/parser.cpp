@@ -133,6 +133,15 @@ void FindShortestPathsBaseline(const ParseInput& input, const CostModel& model, 
 }
 
 #if REPNG_PARSE_VECTORS
+// The model's length costs with kParseLanes entries past the longest, for
+// the vectors that read beyond a match's reach.
+using PaddedLengthCosts = std::array<uint32_t, kMaxMatch + 1 + kParseLanes>;
+PaddedLengthCosts PadLengthCosts(const CostModel& model) {
+  PaddedLengthCosts padded{};
+  std::copy(model.length.begin(), model.length.end(), padded.begin());
+  return padded;
+}
+
 // Eight lengths a vector, unsigned minimums, and the lanes past a match's
 // reach masked off instead of a scalar remainder after every match.
 struct RelaxLengthsAvx2 {
@@ -164,8 +173,7 @@ struct RelaxLengthsAvx2 {
 
 [[gnu::target("avx2")]] void FindShortestPathsAvx2(const ParseInput& input, const CostModel& model, uint32_t* cost,
                                                    uint32_t* step) {
-  std::array<uint32_t, kMaxMatch + 1 + kParseLanes> length_cost{};
-  std::copy(model.length.begin(), model.length.end(), length_cost.begin());
+  const PaddedLengthCosts length_cost = PadLengthCosts(model);
   FindShortestPaths(input, model, cost, step, RelaxLengthsAvx2{length_cost.data()});
 }
 
@@ -201,8 +209,7 @@ struct RelaxLengthsAvx512 {
 
 [[gnu::target("avx512f")]] void FindShortestPathsAvx512(const ParseInput& input, const CostModel& model,
                                                         uint32_t* cost, uint32_t* step) {
-  std::array<uint32_t, kMaxMatch + 1 + kParseLanes> length_cost{};
-  std::copy(model.length.begin(), model.length.end(), length_cost.begin());
+  const PaddedLengthCosts length_cost = PadLengthCosts(model);
   FindShortestPaths(input, model, cost, step, RelaxLengthsAvx512{length_cost.data()});
 }
 
