@@ -62,6 +62,10 @@ namespace {
 constexpr uint32_t kAvx2Lanes = 8;
 constexpr uint32_t kAvx512Lanes = 16;
 constexpr uint32_t kParseLanes = kAvx512Lanes;
+// Lengths the AVX-512 walk keeps in registers, and the entries past the end
+// that it reads.
+constexpr uint32_t kNearLengths = 2 * kAvx512Lanes;
+constexpr uint32_t kPastEnd = kNearLengths;
 
 // Whether position i (from input.first) is one of a repeat's positions
 // whose only match is the longest possible at the nearest distance, and
@@ -207,10 +211,93 @@ struct RelaxLengthsAvx512 {
   }
 };
 
+// Lanes 1..15 of low, then lane 0 of high. (The unmasked intrinsic starts
+// from an undefined vector, which GCC 12 warns of.)
+[[gnu::target("avx512f")]] inline __m512i SlideOneLane(__m512i low, __m512i high) {
+  return _mm512_mask_alignr_epi32(low, 0xFFFF, high, low, 1);
+}
+
+// The costs and steps of the next kNearLengths positions stay in four
+// registers, lane k holding length k's, and slide one lane a position:
+// short matches relax them without a store and a reload. Longer lengths go
+// to memory as in the other walks, and a position enters the window once
+// every length that reaches it from outside has been tried. The comparisons
+// are the other walks', in the same order.
 [[gnu::target("avx512f")]] void FindShortestPathsAvx512(const ParseInput& input, const CostModel& model,
                                                         uint32_t* cost, uint32_t* step) {
   const PaddedLengthCosts length_cost = PadLengthCosts(model);
-  FindShortestPaths(input, model, cost, step, RelaxLengthsAvx512{length_cost.data()});
+  const RelaxLengthsAvx512 relax_far{length_cost.data()};
+  const size_t n = input.last - input.first;
+  const uint8_t* bytes = input.data + input.first;
+  const __m512i lanes_low = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m512i lanes_high = _mm512_add_epi32(lanes_low, _mm512_set1_epi32(kAvx512Lanes));
+  const __m512i length_cost_low = _mm512_loadu_si512(length_cost.data());
+  const __m512i length_cost_high = _mm512_loadu_si512(length_cost.data() + kAvx512Lanes);
+  __m512i cost_low = _mm512_loadu_si512(cost);
+  __m512i cost_high = _mm512_loadu_si512(cost + kAvx512Lanes);
+  __m512i step_low = _mm512_loadu_si512(step);
+  __m512i step_high = _mm512_loadu_si512(step + kAvx512Lanes);
+  // Lanes from..to of a window half; from <= to.
+  const auto lane_mask = [](uint32_t from, uint32_t to) {
+    return static_cast<__mmask16>(((2u << to) - 1) & ~((1u << from) - 1));
+  };
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t here = static_cast<uint32_t>(_mm512_cvtsi512_si32(cost_low));
+    const __m512i heres = _mm512_maskz_permutexvar_epi32(0xFFFF, _mm512_setzero_si512(), cost_low);
+    {
+      const __m512i literal = _mm512_add_epi32(heres, _mm512_set1_epi32(static_cast<int>(model.literal[bytes[i]])));
+      const __mmask16 better = _mm512_mask_cmplt_epu32_mask(0x2, literal, cost_low);
+      cost_low = _mm512_mask_mov_epi32(cost_low, better, literal);
+      step_low = _mm512_mask_mov_epi32(step_low, better, _mm512_set1_epi32(bytes[i]));
+    }
+    const std::span<const Match> matches = input.cache->At(input.first + i - input.cache_begin);
+    const uint32_t left = static_cast<uint32_t>(n - i);
+    if (InsideLongRepeat(input, i, matches)) {
+      const uint32_t total = here + model.Distance(matches[0].distance) + model.length[kMaxMatch];
+      if (total < cost[i + kMaxMatch]) {
+        cost[i + kMaxMatch] = total;
+        step[i + kMaxMatch] = kMaxMatch | static_cast<uint32_t>(matches[0].distance) << 16;
+      }
+    } else {
+      uint32_t length = kMinMatch;
+      for (const Match& match : matches) {
+        const uint32_t reach = std::min<uint32_t>(match.length, left);
+        if (length <= reach) {
+          const uint32_t distance_cost = model.Distance(match.distance);
+          const uint32_t tag = static_cast<uint32_t>(match.distance) << 16;
+          const __m512i bases = _mm512_add_epi32(heres, _mm512_set1_epi32(static_cast<int>(distance_cost)));
+          const __m512i tags = _mm512_set1_epi32(static_cast<int>(tag));
+          if (length < kAvx512Lanes) {
+            const __m512i total = _mm512_add_epi32(bases, length_cost_low);
+            const __mmask16 better = _mm512_mask_cmplt_epu32_mask(
+                lane_mask(length, std::min(reach, kAvx512Lanes - 1)), total, cost_low);
+            cost_low = _mm512_mask_mov_epi32(cost_low, better, total);
+            step_low = _mm512_mask_mov_epi32(step_low, better, _mm512_or_si512(lanes_low, tags));
+          }
+          if (reach >= kAvx512Lanes && length < kNearLengths) {
+            const __m512i total = _mm512_add_epi32(bases, length_cost_high);
+            const __mmask16 better =
+                _mm512_mask_cmplt_epu32_mask(lane_mask(std::max(length, kAvx512Lanes) - kAvx512Lanes,
+                                                       std::min(reach, kNearLengths - 1) - kAvx512Lanes),
+                                             total, cost_high);
+            cost_high = _mm512_mask_mov_epi32(cost_high, better, total);
+            step_high = _mm512_mask_mov_epi32(step_high, better, _mm512_or_si512(lanes_high, tags));
+          }
+          if (reach >= kNearLengths) {
+            relax_far(cost + i, step + i, std::max(length, kNearLengths), reach, here + distance_cost, tag);
+          }
+        }
+        length = std::max(length, reach + 1);
+        if (reach < match.length) break;
+      }
+    }
+    step[i] = static_cast<uint32_t>(_mm512_cvtsi512_si32(step_low));
+    cost_low = SlideOneLane(cost_low, cost_high);
+    step_low = SlideOneLane(step_low, step_high);
+    cost_high = SlideOneLane(cost_high, _mm512_set1_epi32(static_cast<int>(cost[i + kNearLengths])));
+    step_high = SlideOneLane(step_high, _mm512_set1_epi32(static_cast<int>(step[i + kNearLengths])));
+  }
+  step[n] = static_cast<uint32_t>(_mm512_cvtsi512_si32(step_low));
 }
 
 bool HasAvx2() {
@@ -231,8 +318,8 @@ void OptimalParser::Parse(const ParseInput& input, const CostModel& model, std::
   // A byte costs at most a literal of -log2(1 / (n + 1)) bits, so a path to
   // the end stays below 2^32 for the largest segment.
   assert(n <= (size_t{4} << 20));
-  cost_.assign(n + 1 + kParseLanes, UINT32_MAX);
-  step_.resize(n + 1 + kParseLanes);
+  cost_.assign(n + 1 + kPastEnd, UINT32_MAX);
+  step_.resize(n + 1 + kPastEnd);
   cost_[0] = 0;
   auto find_shortest_paths = FindShortestPathsBaseline;
 #if REPNG_PARSE_VECTORS

@@ -197,8 +197,9 @@ std::vector<Symbol> PlainWalk(const ParseInput& input, const CostModel& model) {
 
 // The same path, symbol for symbol, as the plain walk: on picture-like
 // data and on long runs and copies, under models that favour long matches,
-// make them dear, or price every length alike, on the whole data and on a
-// stretch cut inside matches.
+// make them dear, or price every length alike, on the whole data, on a
+// stretch cut inside matches, and on stretches about as short as the
+// lengths a walk keeps in registers.
 TEST_P(OptimalParserTest, FindsThePlainWalksPath) {
   for (const std::vector<uint8_t>& data : {MixedData(80), LongRepeatData()}) {
     MatchCache cache;
@@ -209,8 +210,10 @@ TEST_P(OptimalParserTest, FindsThePlainWalksPath) {
     for (int slot = 20; slot < 29; ++slot) long_dear.litlen[257 + slot] = 1;
     for (const Histogram& counts : {CountSymbols(lazy), long_dear, Histogram{}}) {
       const CostModel model = CostModel::FromCounts(counts);
-      for (const ParseInput& input : {ParseInput{data.data(), &cache, 0, 0, data.size()},
-                                      ParseInput{data.data(), &cache, 0, 501, data.size() - 130}}) {
+      for (const ParseInput& input :
+           {ParseInput{data.data(), &cache, 0, 0, data.size()},
+            ParseInput{data.data(), &cache, 0, 501, data.size() - 130}, ParseInput{data.data(), &cache, 0, 700, 715},
+            ParseInput{data.data(), &cache, 0, 900, 933}, ParseInput{data.data(), &cache, 0, 1200, 1201}}) {
         std::vector<Symbol> path;
         OptimalParser(GetParam()).Parse(input, model, &path);
         const std::vector<Symbol> plain = PlainWalk(input, model);
