@@ -79,6 +79,18 @@ constexpr uint32_t kPastEnd = kNearLengths;
   return later.size() == 1 && later[0].length == kMaxMatch && later[0].distance == matches[0].distance;
 }
 
+// Inside a long repeat only the full-length match is tried: the shorter
+// ones matter where the repeat ends, more than 258 bytes on, where every
+// length is.
+[[gnu::always_inline]] inline void RelaxFullLength(const CostModel& model, Match match, uint32_t here,
+                                                   uint32_t* cost_from, uint32_t* step_from) {
+  const uint32_t total = here + model.Distance(match.distance) + model.length[kMaxMatch];
+  if (total < cost_from[kMaxMatch]) {
+    cost_from[kMaxMatch] = total;
+    step_from[kMaxMatch] = kMaxMatch | static_cast<uint32_t>(match.distance) << 16;
+  }
+}
+
 // Every position's literal and match lengths, in order: cost[i] becomes
 // the least cost of reaching i, and step[i] how. Written once, compiled for
 // each instruction set below; integers only, so every one finds the same.
@@ -97,13 +109,7 @@ template <typename RelaxLengths>
     const std::span<const Match> matches = input.cache->At(input.first + i - input.cache_begin);
     const uint32_t left = static_cast<uint32_t>(n - i);
     if (InsideLongRepeat(input, i, matches)) {
-      // Only the full-length match: the shorter ones matter where the
-      // repeat ends, more than 258 bytes on, where every length is tried.
-      const uint32_t total = here + model.Distance(matches[0].distance) + model.length[kMaxMatch];
-      if (total < cost[i + kMaxMatch]) {
-        cost[i + kMaxMatch] = total;
-        step[i + kMaxMatch] = kMaxMatch | static_cast<uint32_t>(matches[0].distance) << 16;
-      }
+      RelaxFullLength(model, matches[0], here, cost + i, step + i);
       continue;
     }
     uint32_t length = kMinMatch;
@@ -253,11 +259,7 @@ struct RelaxLengthsAvx512 {
     const std::span<const Match> matches = input.cache->At(input.first + i - input.cache_begin);
     const uint32_t left = static_cast<uint32_t>(n - i);
     if (InsideLongRepeat(input, i, matches)) {
-      const uint32_t total = here + model.Distance(matches[0].distance) + model.length[kMaxMatch];
-      if (total < cost[i + kMaxMatch]) {
-        cost[i + kMaxMatch] = total;
-        step[i + kMaxMatch] = kMaxMatch | static_cast<uint32_t>(matches[0].distance) << 16;
-      }
+      RelaxFullLength(model, matches[0], here, cost + i, step + i);
     } else {
       uint32_t length = kMinMatch;
       for (const Match& match : matches) {
