@@ -57,8 +57,8 @@ void LazyParse(const ParseInput& input, std::vector<Symbol>* out) {
 
 namespace {
 
-// Lengths a vector relaxes at once, in each walk; cost and step hold the
-// widest walk's number of entries past the end for its masked lanes.
+// Lengths a vector relaxes at once, in each walk; the length costs hold the
+// widest walk's number of entries past the longest for its masked lanes.
 constexpr uint32_t kAvx2Lanes = 8;
 constexpr uint32_t kAvx512Lanes = 16;
 constexpr uint32_t kParseLanes = kAvx512Lanes;
@@ -93,7 +93,8 @@ constexpr uint32_t kPastEnd = kNearLengths;
 
 // Every position's literal and match lengths, in order: cost[i] becomes
 // the least cost of reaching i, and step[i] how. Written once, compiled for
-// each instruction set below; integers only, so every one finds the same.
+// the baseline and AVX2 below (the AVX-512 walk keeps a window of its own);
+// integers only, so every one finds the same.
 template <typename RelaxLengths>
 [[gnu::always_inline]] inline void FindShortestPaths(const ParseInput& input, const CostModel& model, uint32_t* cost,
                                                      uint32_t* step, RelaxLengths relax_lengths) {
@@ -223,6 +224,15 @@ struct RelaxLengthsAvx512 {
   return _mm512_mask_alignr_epi32(low, 0xFFFF, high, low, 1);
 }
 
+// Where total, in the lanes of `lanes`, is below cost: cost takes it, and
+// step takes steps.
+[[gnu::target("avx512f")]] inline void RelaxLanes(__m512i& cost, __m512i& step, __m512i total, __m512i steps,
+                                                  __mmask16 lanes) {
+  const __mmask16 better = _mm512_mask_cmplt_epu32_mask(lanes, total, cost);
+  cost = _mm512_mask_mov_epi32(cost, better, total);
+  step = _mm512_mask_mov_epi32(step, better, steps);
+}
+
 // The costs and steps of the next kNearLengths positions stay in four
 // registers, lane k holding length k's, and slide one lane a position:
 // short matches relax them without a store and a reload. Longer lengths go
@@ -250,12 +260,8 @@ struct RelaxLengthsAvx512 {
   for (size_t i = 0; i < n; ++i) {
     const uint32_t here = static_cast<uint32_t>(_mm512_cvtsi512_si32(cost_low));
     const __m512i heres = _mm512_maskz_permutexvar_epi32(0xFFFF, _mm512_setzero_si512(), cost_low);
-    {
-      const __m512i literal = _mm512_add_epi32(heres, _mm512_set1_epi32(static_cast<int>(model.literal[bytes[i]])));
-      const __mmask16 better = _mm512_mask_cmplt_epu32_mask(0x2, literal, cost_low);
-      cost_low = _mm512_mask_mov_epi32(cost_low, better, literal);
-      step_low = _mm512_mask_mov_epi32(step_low, better, _mm512_set1_epi32(bytes[i]));
-    }
+    const __m512i literal = _mm512_add_epi32(heres, _mm512_set1_epi32(static_cast<int>(model.literal[bytes[i]])));
+    RelaxLanes(cost_low, step_low, literal, _mm512_set1_epi32(bytes[i]), 0x2);
     const std::span<const Match> matches = input.cache->At(input.first + i - input.cache_begin);
     const uint32_t left = static_cast<uint32_t>(n - i);
     if (InsideLongRepeat(input, i, matches)) {
@@ -270,20 +276,14 @@ struct RelaxLengthsAvx512 {
           const __m512i bases = _mm512_add_epi32(heres, _mm512_set1_epi32(static_cast<int>(distance_cost)));
           const __m512i tags = _mm512_set1_epi32(static_cast<int>(tag));
           if (length < kAvx512Lanes) {
-            const __m512i total = _mm512_add_epi32(bases, length_cost_low);
-            const __mmask16 better = _mm512_mask_cmplt_epu32_mask(
-                lane_mask(length, std::min(reach, kAvx512Lanes - 1)), total, cost_low);
-            cost_low = _mm512_mask_mov_epi32(cost_low, better, total);
-            step_low = _mm512_mask_mov_epi32(step_low, better, _mm512_or_si512(lanes_low, tags));
+            RelaxLanes(cost_low, step_low, _mm512_add_epi32(bases, length_cost_low), _mm512_or_si512(lanes_low, tags),
+                       lane_mask(length, std::min(reach, kAvx512Lanes - 1)));
           }
           if (reach >= kAvx512Lanes && length < kNearLengths) {
-            const __m512i total = _mm512_add_epi32(bases, length_cost_high);
-            const __mmask16 better =
-                _mm512_mask_cmplt_epu32_mask(lane_mask(std::max(length, kAvx512Lanes) - kAvx512Lanes,
-                                                       std::min(reach, kNearLengths - 1) - kAvx512Lanes),
-                                             total, cost_high);
-            cost_high = _mm512_mask_mov_epi32(cost_high, better, total);
-            step_high = _mm512_mask_mov_epi32(step_high, better, _mm512_or_si512(lanes_high, tags));
+            RelaxLanes(cost_high, step_high, _mm512_add_epi32(bases, length_cost_high),
+                       _mm512_or_si512(lanes_high, tags),
+                       lane_mask(std::max(length, kAvx512Lanes) - kAvx512Lanes,
+                                 std::min(reach, kNearLengths - 1) - kAvx512Lanes));
           }
           if (reach >= kNearLengths) {
             relax_far(cost + i, step + i, std::max(length, kNearLengths), reach, here + distance_cost, tag);
