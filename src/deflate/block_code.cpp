@@ -1,7 +1,7 @@
 #include "deflate/block_code.h"
 
 #include <algorithm>
-#include <initializer_list>
+#include <span>
 
 #include "deflate/huffman.h"
 
@@ -22,45 +22,64 @@ struct Tokens {
   void Emit(int symbol, int extra) {
     items[count++] = HeaderToken{static_cast<uint8_t>(symbol), static_cast<uint8_t>(extra)};
   }
+  void EmitTimes(int symbol, int times) {
+    for (; times > 0; --times) Emit(symbol, 0);
+  }
 };
 
-// Runs of equal lengths cut into repeat codes, with some of them allowed.
-void GreedyTokens(const Sequence& sequence, bool use16, bool use17, bool use18, Tokens* tokens) {
-  tokens->count = 0;
-  int i = 0;
-  while (i < sequence.size) {
+// What a header plan sends, counted by code-length symbol.
+struct TokenCounts {
+  std::array<uint32_t, kCodeLengthSymbols> counts{};
+  void Emit(int symbol, int /*extra*/) { ++counts[symbol]; }
+  void EmitTimes(int symbol, int times) { counts[symbol] += static_cast<uint32_t>(times); }
+};
+
+// Calls on_run(value, length) for each run of equal lengths in sequence.
+template <typename OnRun>
+void ForEachRun(const Sequence& sequence, OnRun on_run) {
+  for (int i = 0; i < sequence.size;) {
     const uint8_t value = sequence.lengths[i];
     int run = 1;
     while (i + run < sequence.size && sequence.lengths[i + run] == value) ++run;
-    if (value == 0 && (use17 || use18)) {
-      while (run >= 3) {
-        int taken;
-        if (use18 && run >= 11) {
-          taken = std::min(run, 138);
-          tokens->Emit(18, taken - 11);
-        } else if (use17) {
-          taken = std::min(run, 10);
-          tokens->Emit(17, taken - 3);
-        } else {
-          break;
-        }
-        run -= taken;
-        i += taken;
-      }
-    }
-    if (use16 && run >= 4) {
-      tokens->Emit(value, 0);
-      --run;
-      ++i;
-      while (run >= 3) {
-        const int taken = std::min(run, 6);
-        tokens->Emit(16, taken - 3);
-        run -= taken;
-        i += taken;
-      }
-    }
-    for (; run > 0; --run, ++i) tokens->Emit(value, 0);
+    on_run(value, run);
+    i += run;
   }
+}
+
+// Which run-length codes a greedy plan may use: bit 0 for code 16, bit 1
+// for 17, bit 2 for 18.
+using RunCodes = int;
+
+// A run of equal lengths cut greedily into the allowed repeat codes; sink
+// takes each token (a plan to send, or just its counts).
+template <typename Sink>
+void GreedyRun(uint8_t value, int run, RunCodes codes, Sink* sink) {
+  const bool use16 = codes & 1, use17 = codes & 2, use18 = codes & 4;
+  if (value == 0) {
+    while (run >= 3 && (use17 || use18)) {
+      if (use18 && run >= 11) {
+        const int taken = std::min(run, 138);
+        sink->Emit(18, taken - 11);
+        run -= taken;
+      } else if (use17) {
+        const int taken = std::min(run, 10);
+        sink->Emit(17, taken - 3);
+        run -= taken;
+      } else {
+        break;
+      }
+    }
+  }
+  if (use16 && run >= 4) {
+    sink->Emit(value, 0);
+    --run;
+    while (run >= 3) {
+      const int taken = std::min(run, 6);
+      sink->Emit(16, taken - 3);
+      run -= taken;
+    }
+  }
+  sink->EmitTimes(value, run);
 }
 
 // Every run chosen by shortest path over the given cost of each code-length
@@ -98,10 +117,9 @@ void CheapestTokens(const Sequence& sequence, const std::array<uint32_t, 19>& co
   for (int i = 0; i < n; i += step[i]) tokens->items[tokens->count++] = choice[i];
 }
 
-// Builds the code-length code for tokens and returns the header's bits.
-uint64_t PriceTokens(const Tokens& tokens, std::array<uint8_t, 19>* lengths, int* length_count) {
-  std::array<uint32_t, 19> counts{};
-  for (int t = 0; t < tokens.count; ++t) ++counts[tokens.items[t].symbol];
+// Builds the code-length code for a plan's counts and returns the header's bits.
+uint64_t PriceTokens(const std::array<uint32_t, kCodeLengthSymbols>& counts, std::array<uint8_t, 19>* lengths,
+                     int* length_count) {
   LimitedCodeLengths(counts.data(), 19, kMaxCodeLengthCodeLength, lengths->data());
   int count = 19;
   while (count > 4 && (*lengths)[kCodeLengthOrder[count - 1]] == 0) --count;
@@ -111,36 +129,89 @@ uint64_t PriceTokens(const Tokens& tokens, std::array<uint8_t, 19>* lengths, int
   return bits;
 }
 
+// The code lengths for counts (end of block counted once) and how many of
+// each the header sends.
+void FindCodeLengths(const Histogram& counts, int max_length, uint8_t* litlen_lengths, uint8_t* dist_lengths,
+                     int* litlen_count, int* dist_count) {
+  std::array<uint32_t, kLitLenSymbols> litlen = counts.litlen;
+  litlen[kEndOfBlock] = 1;
+  LimitedCodeLengths(litlen.data(), kLitLenSymbols, max_length, litlen_lengths);
+  LimitedCodeLengths(counts.dist.data(), kDistSymbols, max_length, dist_lengths);
+  *litlen_count = kLitLenSymbols;
+  while (*litlen_count > 257 && litlen_lengths[*litlen_count - 1] == 0) --*litlen_count;
+  *dist_count = kDistSymbols;
+  while (*dist_count > 1 && dist_lengths[*dist_count - 1] == 0) --*dist_count;
+}
+
+void FillSequence(const uint8_t* litlen, int litlen_count, const uint8_t* dist, int dist_count, Sequence* sequence) {
+  std::copy(litlen, litlen + litlen_count, sequence->lengths.begin());
+  std::copy(dist, dist + dist_count, sequence->lengths.begin() + litlen_count);
+  sequence->size = litlen_count + dist_count;
+}
+
+// Every run code, or all but the repeat of a nonzero length: the other
+// six combinations almost never win, and the quick plan runs for every
+// split the splitter probes.
+constexpr std::array<RunCodes, 2> kQuickCodes = {7, 6};
+constexpr std::array<RunCodes, 8> kAllCodes = {0, 1, 2, 3, 4, 5, 6, 7};
+
+// The counts of each greedy plan, in one pass over the runs.
+template <size_t kPlans>
+std::array<TokenCounts, kPlans> CountGreedyPlans(const Sequence& sequence, const std::array<RunCodes, kPlans>& plans) {
+  std::array<TokenCounts, kPlans> counts;
+  ForEachRun(sequence, [&](uint8_t value, int run) {
+    for (size_t p = 0; p < kPlans; ++p) GreedyRun(value, run, plans[p], &counts[p]);
+  });
+  return counts;
+}
+
+uint64_t QuickHeaderBits(const Sequence& sequence) {
+  uint64_t best = UINT64_MAX;
+  std::array<uint8_t, 19> lengths;
+  int length_count;
+  for (const TokenCounts& counts : CountGreedyPlans(sequence, kQuickCodes)) {
+    best = std::min(best, PriceTokens(counts.counts, &lengths, &length_count));
+  }
+  return best;
+}
+
+TokenCounts CountTokens(const Tokens& tokens) {
+  TokenCounts counts;
+  for (int t = 0; t < tokens.count; ++t) counts.Emit(tokens.items[t].symbol, 0);
+  return counts;
+}
+
 void PlanHeader(HeaderSearch search, DynamicCode* code) {
   Sequence sequence;
-  std::copy(code->litlen_lengths.begin(), code->litlen_lengths.begin() + code->litlen_count, sequence.lengths.begin());
-  std::copy(code->dist_lengths.begin(), code->dist_lengths.begin() + code->dist_count,
-            sequence.lengths.begin() + code->litlen_count);
-  sequence.size = code->litlen_count + code->dist_count;
+  FillSequence(code->litlen_lengths.data(), code->litlen_count, code->dist_lengths.data(), code->dist_count, &sequence);
 
-  Tokens tokens, best_tokens;
   std::array<uint8_t, 19> lengths{};
   int length_count = 0;
   uint64_t best_bits = UINT64_MAX;
-  auto keep_if_smaller = [&] {
-    const uint64_t bits = PriceTokens(tokens, &lengths, &length_count);
+  RunCodes best_codes = 0;
+  auto keep_if_smaller = [&](const TokenCounts& counts) {
+    const uint64_t bits = PriceTokens(counts.counts, &lengths, &length_count);
     if (bits >= best_bits) return false;
     best_bits = bits;
-    best_tokens = tokens;
     code->code_length_lengths = lengths;
     code->code_length_count = length_count;
     return true;
   };
-  // Every run code, or all but the repeat of a nonzero length: the other
-  // six combinations almost never win, and the quick plan runs for every
-  // split the splitter probes.
-  const std::initializer_list<int> quick = {7, 6};
-  const std::initializer_list<int> all = {0, 1, 2, 3, 4, 5, 6, 7};
-  for (const int flags : search == HeaderSearch::kQuick ? quick : all) {
-    GreedyTokens(sequence, flags & 1, flags & 2, flags & 4, &tokens);
-    keep_if_smaller();
+  auto try_plans = [&](const auto& plans) {
+    const auto counts = CountGreedyPlans(sequence, plans);
+    for (size_t p = 0; p < plans.size(); ++p) {
+      if (keep_if_smaller(counts[p])) best_codes = plans[p];
+    }
+  };
+  if (search == HeaderSearch::kQuick) {
+    try_plans(kQuickCodes);
+  } else {
+    try_plans(kAllCodes);
   }
+  Tokens best_tokens;
+  ForEachRun(sequence, [&](uint8_t value, int run) { GreedyRun(value, run, best_codes, &best_tokens); });
   if (search == HeaderSearch::kThorough) {
+    Tokens tokens;
     for (int round = 0; round < 4; ++round) {
       std::array<uint32_t, 19> cost;
       for (int s = 0; s < 19; ++s) {
@@ -148,7 +219,8 @@ void PlanHeader(HeaderSearch search, DynamicCode* code) {
         cost[s] = (length == 0 ? kMaxCodeLengthCodeLength : length) + kCodeLengthExtra[s];
       }
       CheapestTokens(sequence, cost, &tokens);
-      if (!keep_if_smaller()) break;
+      if (!keep_if_smaller(CountTokens(tokens))) break;
+      best_tokens = tokens;
     }
   }
   std::copy(best_tokens.items.begin(), best_tokens.items.begin() + best_tokens.count, code->tokens.begin());
@@ -234,27 +306,19 @@ Histogram CountSymbols(std::span<const Symbol> symbols) {
 }
 
 void BuildDynamicCode(const Histogram& counts, HeaderSearch search, DynamicCode* code, int max_length) {
-  std::array<uint32_t, kLitLenSymbols> litlen = counts.litlen;
-  litlen[kEndOfBlock] = 1;
-  LimitedCodeLengths(litlen.data(), kLitLenSymbols, max_length, code->litlen_lengths.data());
-  LimitedCodeLengths(counts.dist.data(), kDistSymbols, max_length, code->dist_lengths.data());
-  code->litlen_count = kLitLenSymbols;
-  while (code->litlen_count > 257 && code->litlen_lengths[code->litlen_count - 1] == 0) --code->litlen_count;
-  code->dist_count = kDistSymbols;
-  while (code->dist_count > 1 && code->dist_lengths[code->dist_count - 1] == 0) --code->dist_count;
+  FindCodeLengths(counts, max_length, code->litlen_lengths.data(), code->dist_lengths.data(), &code->litlen_count,
+                  &code->dist_count);
   PlanHeader(search, code);
 }
 
 uint64_t SymbolBits(const Histogram& counts, const uint8_t* litlen_lengths, const uint8_t* dist_lengths) {
+  // Without branches on unused symbols, so that it runs in vectors.
   uint64_t bits = litlen_lengths[kEndOfBlock];
-  for (int s = 0; s < kLitLenSymbols; ++s) {
-    if (counts.litlen[s] != 0) {
-      bits += static_cast<uint64_t>(counts.litlen[s]) * (litlen_lengths[s] + LitLenExtraBits(s));
-    }
+  for (int s = 0; s < 257; ++s) bits += static_cast<uint64_t>(counts.litlen[s]) * litlen_lengths[s];
+  for (int s = 257; s < kLitLenSymbols; ++s) {
+    bits += static_cast<uint64_t>(counts.litlen[s]) * (litlen_lengths[s] + kLengthExtra[s - 257]);
   }
-  for (int s = 0; s < kDistSymbols; ++s) {
-    if (counts.dist[s] != 0) bits += static_cast<uint64_t>(counts.dist[s]) * (dist_lengths[s] + kDistExtra[s]);
-  }
+  for (int s = 0; s < kDistSymbols; ++s) bits += static_cast<uint64_t>(counts.dist[s]) * (dist_lengths[s] + kDistExtra[s]);
   return bits;
 }
 
@@ -297,18 +361,30 @@ uint64_t StoredBlockBits(size_t bytes, uint64_t start_bit) {
   return position - start_bit;
 }
 
+namespace {
+
+// The block's bits under the quick code for code_counts: its header
+// planned and priced, never written.
+uint64_t QuickDynamicBits(const Histogram& counts, const Histogram& code_counts) {
+  std::array<uint8_t, kLitLenSymbols> litlen_lengths;
+  std::array<uint8_t, kDistSymbols> dist_lengths;
+  int litlen_count, dist_count;
+  FindCodeLengths(code_counts, kMaxCodeLength, litlen_lengths.data(), dist_lengths.data(), &litlen_count, &dist_count);
+  Sequence sequence;
+  FillSequence(litlen_lengths.data(), litlen_count, dist_lengths.data(), dist_count, &sequence);
+  return 3 + QuickHeaderBits(sequence) + SymbolBits(counts, litlen_lengths.data(), dist_lengths.data());
+}
+
+}  // namespace
+
 uint64_t EstimateBlockBits(const Histogram& counts, size_t bytes) {
-  DynamicCode code;
-  BuildDynamicCode(counts, HeaderSearch::kQuick, &code);
   // The writer fills gaps among rare symbols to shorten the header; one
   // such code here keeps split and round choices from overpricing headers.
   Histogram smoothed = counts;
   SmoothCounts(smoothed.litlen.data(), kLitLenSymbols, 20, 4);
   SmoothCounts(smoothed.dist.data(), kDistSymbols, 20, 4);
-  DynamicCode filled;
-  BuildDynamicCode(smoothed, HeaderSearch::kQuick, &filled);
   // Starting at bit 6 a stored block pads the most.
-  return std::min({DynamicBlockBits(counts, code), DynamicBlockBits(counts, filled), FixedBlockBits(counts),
+  return std::min({QuickDynamicBits(counts, counts), QuickDynamicBits(counts, smoothed), FixedBlockBits(counts),
                    StoredBlockBits(bytes, 6)});
 }
 

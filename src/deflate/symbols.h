@@ -78,7 +78,4 @@ inline int DistSlot(uint32_t distance) {
   return detail::kDistSlot[d < 256 ? d : 256 + (d >> 7)];
 }
 
-// Extra bits of a literal/length symbol (0 for literals and end of block).
-inline int LitLenExtraBits(int symbol) { return symbol > 256 ? kLengthExtra[symbol - 257] : 0; }
-
 }  // namespace repng::deflate
