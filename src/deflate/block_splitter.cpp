@@ -16,6 +16,9 @@ constexpr size_t kMinCell = 8;
 // on one page), where the parse costs many times what these probes cost.
 constexpr size_t kExhaustive = 48;
 constexpr size_t kProbes = 33;
+// Symbol counts are kept at every this many cells: their copies cost more
+// than counting the cells between again for the few cells probed.
+constexpr size_t kCheckpointCells = 16;
 
 }  // namespace
 
@@ -46,31 +49,44 @@ size_t BlockSplitter::BestSplit(std::span<const Symbol> symbols, Range range) {
   if (n < 2 * kMinCell) return range.begin;
   const size_t cell = std::max(kMinCell, (n + kMaxCells - 1) / kMaxCells);
   const size_t cells = (n + cell - 1) / cell;
-  prefix_counts_.resize(cells + 1);
-  prefix_bytes_.resize(cells + 1);
-  prefix_counts_[0] = Histogram{};
-  prefix_bytes_[0] = 0;
-  for (size_t c = 0; c < cells; ++c) {
-    Histogram counts = prefix_counts_[c];
-    size_t bytes = prefix_bytes_[c];
-    const size_t stop = std::min(range.end, range.begin + (c + 1) * cell);
-    for (size_t i = range.begin + c * cell; i < stop; ++i) {
-      counts.Add(symbols[i]);
+  // Counts at every kCheckpointCells-th cell only: a probe adds the cells
+  // since the last checkpoint, and most cells are never probed.
+  const size_t stride = kCheckpointCells * cell;  // symbols from one checkpoint to the next
+  const size_t checkpoints = cells / kCheckpointCells + 1;
+  checkpoint_counts_.resize(checkpoints);
+  checkpoint_bytes_.resize(checkpoints);
+  Histogram all;
+  size_t all_bytes = 0;
+  for (size_t k = 0; k < checkpoints; ++k) {
+    checkpoint_counts_[k] = all;
+    checkpoint_bytes_[k] = all_bytes;
+    const size_t stop = std::min(range.end, range.begin + (k + 1) * stride);
+    for (size_t i = range.begin + k * stride; i < stop; ++i) {
+      all.Add(symbols[i]);
+      all_bytes += symbols[i].Length();
+    }
+  }
+  // The counts and bytes of the cells before cell c.
+  auto prefix = [&](size_t c, Histogram* counts) {
+    const size_t checkpoint = c / kCheckpointCells;
+    *counts = checkpoint_counts_[checkpoint];
+    size_t bytes = checkpoint_bytes_[checkpoint];
+    for (size_t i = range.begin + checkpoint * stride; i < range.begin + c * cell; ++i) {
+      counts->Add(symbols[i]);
       bytes += symbols[i].Length();
     }
-    prefix_counts_[c + 1] = counts;
-    prefix_bytes_[c + 1] = bytes;
-  }
-  const Histogram& all = prefix_counts_[cells];
-  const uint64_t whole = EstimateBlockBits(all, prefix_bytes_[cells]);
+    return bytes;
+  };
+  const uint64_t whole = EstimateBlockBits(all, all_bytes);
   // Each narrowing meets the last one's best probe and its neighbours again.
   split_bits_.assign(cells, UINT64_MAX);
   auto split_bits = [&](size_t c) {
     if (split_bits_[c] != UINT64_MAX) return split_bits_[c];
+    Histogram left;
+    const size_t left_bytes = prefix(c, &left);
     Histogram right = all;
-    right.Subtract(prefix_counts_[c]);
-    split_bits_[c] = EstimateBlockBits(prefix_counts_[c], prefix_bytes_[c]) +
-                     EstimateBlockBits(right, prefix_bytes_[cells] - prefix_bytes_[c]);
+    right.Subtract(left);
+    split_bits_[c] = EstimateBlockBits(left, left_bytes) + EstimateBlockBits(right, all_bytes - left_bytes);
     return split_bits_[c];
   };
 

@@ -25,8 +25,8 @@ class BlockSplitter {
   // The best split of range, or range.begin when no split pays.
   size_t BestSplit(std::span<const Symbol> symbols, Range range);
 
-  std::vector<Histogram> prefix_counts_;
-  std::vector<size_t> prefix_bytes_;
+  std::vector<Histogram> checkpoint_counts_;  // of the symbols before every 16th cell
+  std::vector<size_t> checkpoint_bytes_;
   std::vector<uint64_t> split_bits_;  // per cell, once estimated
 };
 
