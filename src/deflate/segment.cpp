@@ -30,10 +30,16 @@ size_t ByteCount(std::span<const Symbol> symbols) {
   return bytes;
 }
 
+// What a block's size is estimated from, and the estimate.
+struct BlockSize {
+  Histogram counts;
+  uint64_t bits = 0;
+};
+
 // Symbols of one block and the bits they take as one.
 struct BlockParse {
   std::vector<Symbol> symbols;
-  uint64_t bits = 0;
+  BlockSize size;
 };
 
 // What a block's parse starts from: the lazy parse, or one already refined.
@@ -65,10 +71,10 @@ class SegmentParser {
   // in at most max_rounds rounds.
   BlockParse Refine(size_t first, std::span<const Symbol> seed, Seed kind, int max_rounds) {
     const size_t bytes = ByteCount(seed);
-    BlockParse best{std::vector<Symbol>(seed.begin(), seed.end()), EstimateSymbolsBits(seed)};
+    const Histogram seed_counts = CountSymbols(seed);
+    BlockParse best{std::vector<Symbol>(seed.begin(), seed.end()), {seed_counts, EstimateBlockBits(seed_counts, bytes)}};
     const ParseInput input{context_.data, context_.cache, context_.first, first, first + bytes};
     if (max_rounds == 0) return best;
-    const Histogram seed_counts = CountSymbols(seed);
     Histogram last;
     if (kind == Seed::kLazy) {
       // A second start: every byte counted as a literal, which does not
@@ -108,15 +114,16 @@ class SegmentParser {
     }
     if (context_.params.final_lengths && context_.params.max_rounds > 0) {
       DynamicCode code;
-      BuildDynamicCode(CountSymbols(best.symbols), HeaderSearch::kQuick, &code);
+      BuildDynamicCode(best.size.counts, HeaderSearch::kQuick, &code);
       std::vector<Symbol>& candidate = round_.symbols;
       candidate.clear();
       context_.parsers.Borrow()->Parse(
           input, CostModel::FromLengths(code.litlen_lengths.data(), code.dist_lengths.data()), &candidate);
-      const uint64_t bits = EstimateSymbolsBits(candidate);
-      if (bits < best.bits) {
+      const Histogram counts = CountSymbols(candidate);
+      const uint64_t bits = EstimateBlockBits(counts, bytes);
+      if (bits < best.size.bits) {
         best.symbols.swap(candidate);
-        best.bits = bits;
+        best.size = BlockSize{counts, bits};
       }
     }
     return best;
@@ -135,11 +142,11 @@ class SegmentParser {
   // left for the next round to refill). Returns whether it was, by more
   // than the least gain that counts.
   bool Offer(Round* round, BlockParse* best) const {
-    if (round->bits >= best->bits) return false;
+    if (round->bits >= best->size.bits) return false;
     const int shift = context_.params.min_gain_shift;
-    const bool significant = shift == 0 || best->bits - round->bits > (best->bits >> shift);
+    const bool significant = shift == 0 || best->size.bits - round->bits > (best->size.bits >> shift);
     best->symbols.swap(round->symbols);
-    best->bits = round->bits;
+    best->size = BlockSize{round->counts, round->bits};
     return significant;
   }
 
@@ -166,9 +173,9 @@ int BlockRounds(const EffortParams& params) { return (params.max_rounds + 1) / 2
 // Each block's parse refined on its own, seeded with the symbols it has.
 // The blocks go to the runner, each with a parser of its own: a block's
 // parse depends on its seed and the cache alone, so the order they run in
-// changes nothing.
+// changes nothing. sizes gets each block's.
 void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> splits, const SegmentContext& context,
-                  Seed kind, int max_rounds, SegmentResult* result) {
+                  Seed kind, int max_rounds, SegmentResult* result, std::vector<BlockSize>* sizes) {
   struct BlockTask {
     size_t first;  // the block's first byte, counted as the parser counts
     std::span<const Symbol> seed;
@@ -190,43 +197,41 @@ void RefineBlocks(std::span<const Symbol> symbols, std::span<const size_t> split
   });
   std::vector<size_t> new_splits;
   std::vector<Symbol> refined;
+  sizes->clear();
   for (size_t b = 0; b < tasks.size(); ++b) {
     if (b > 0) new_splits.push_back(refined.size());
     refined.insert(refined.end(), tasks[b].parse.symbols.begin(), tasks[b].parse.symbols.end());
     std::vector<Symbol>().swap(tasks[b].parse.symbols);
+    sizes->push_back(tasks[b].parse.size);
   }
   result->symbols = std::move(refined);
   SetBlocks(new_splits, context.begin, result);
 }
 
-uint64_t BlockBits(const SegmentResult& result, size_t symbol_begin, size_t symbol_end) {
-  return EstimateSymbolsBits(std::span(result.symbols).subspan(symbol_begin, symbol_end - symbol_begin));
-}
-
 // Joins neighbouring blocks while one code for both is smaller than two.
-void MergeNeighbours(SegmentResult* result) {
+void MergeNeighbours(SegmentResult* result, std::vector<BlockSize>* sizes) {
   std::vector<Block>& blocks = result->blocks;
-  std::vector<uint64_t> bits;
-  for (const Block& block : blocks) bits.push_back(BlockBits(*result, block.symbol_begin, block.symbol_end));
   size_t b = 0;
   while (b + 1 < blocks.size()) {
-    const uint64_t joined = BlockBits(*result, blocks[b].symbol_begin, blocks[b + 1].symbol_end);
-    if (joined >= bits[b] + bits[b + 1]) {
+    Histogram counts = (*sizes)[b].counts;
+    counts.Add((*sizes)[b + 1].counts);
+    const uint64_t joined = EstimateBlockBits(counts, blocks[b + 1].byte_end - blocks[b].byte_begin);
+    if (joined >= (*sizes)[b].bits + (*sizes)[b + 1].bits) {
       ++b;
       continue;
     }
     blocks[b].symbol_end = blocks[b + 1].symbol_end;
     blocks[b].byte_end = blocks[b + 1].byte_end;
-    bits[b] = joined;
+    (*sizes)[b] = BlockSize{counts, joined};
     blocks.erase(blocks.begin() + static_cast<ptrdiff_t>(b + 1));
-    bits.erase(bits.begin() + static_cast<ptrdiff_t>(b + 1));
+    sizes->erase(sizes->begin() + static_cast<ptrdiff_t>(b + 1));
     if (b > 0) --b;  // the larger block may now join the one before
   }
 }
 
-uint64_t SegmentBits(const SegmentResult& result) {
+uint64_t SegmentBits(std::span<const BlockSize> sizes) {
   uint64_t bits = 0;
-  for (const Block& block : result.blocks) bits += BlockBits(result, block.symbol_begin, block.symbol_end);
+  for (const BlockSize& size : sizes) bits += size.bits;
   return bits;
 }
 
@@ -264,9 +269,10 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   Seed kind = Seed::kLazy;
   int rounds = params.max_rounds;
   SegmentResult whole;  // holds the seed when the whole segment is refined first
+  std::vector<BlockSize> sizes;
   std::vector<size_t> splits;
   if (params.split_refined) {
-    RefineBlocks(lazy, {}, context, Seed::kLazy, params.max_rounds, &whole);
+    RefineBlocks(lazy, {}, context, Seed::kLazy, params.max_rounds, &whole, &sizes);
     splits = splitter.Split(whole.symbols);
     if (splits.empty()) {
       *result = std::move(whole);
@@ -279,20 +285,22 @@ void CompressSegment(const uint8_t* input, size_t begin, size_t end, const Effor
   } else {
     splits = splitter.Split(lazy);
   }
-  RefineBlocks(seed, splits, context, kind, rounds, result);
-  MergeNeighbours(result);
+  RefineBlocks(seed, splits, context, kind, rounds, result, &sizes);
+  MergeNeighbours(result, &sizes);
   // Refined blocks shift their best ends: split again on their parse and
   // keep the outcome while it is smaller.
-  uint64_t bits = SegmentBits(*result);
+  uint64_t bits = SegmentBits(sizes);
   for (int pass = 0; pass < params.resplits; ++pass) {
     const std::vector<size_t> again = splitter.Split(result->symbols);
     SegmentResult next;
-    RefineBlocks(result->symbols, again, context, Seed::kRefined, BlockRounds(params), &next);
-    MergeNeighbours(&next);
-    const uint64_t next_bits = SegmentBits(next);
+    std::vector<BlockSize> next_sizes;
+    RefineBlocks(result->symbols, again, context, Seed::kRefined, BlockRounds(params), &next, &next_sizes);
+    MergeNeighbours(&next, &next_sizes);
+    const uint64_t next_bits = SegmentBits(next_sizes);
     if (next_bits >= bits) break;
     bits = next_bits;
     *result = std::move(next);
+    sizes = std::move(next_sizes);
   }
 }
 
