@@ -1,6 +1,8 @@
 #include "deflate/block_code.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <span>
 
 #include "deflate/huffman.h"
@@ -35,12 +37,33 @@ struct TokenCounts {
 };
 
 // Calls on_run(value, length) for each run of equal lengths in sequence.
+// A run's end is found eight lengths at a time: most runs are short, and
+// a loop that stops on the first unequal byte mispredicts at every run.
 template <typename OnRun>
 void ForEachRun(const Sequence& sequence, OnRun on_run) {
+  const uint8_t* lengths = sequence.lengths.data();
   for (int i = 0; i < sequence.size;) {
-    const uint8_t value = sequence.lengths[i];
+    const uint8_t value = lengths[i];
+    const uint64_t repeated = value * uint64_t{0x0101010101010101};
     int run = 1;
-    while (i + run < sequence.size && sequence.lengths[i + run] == value) ++run;
+    for (;;) {
+      if (i + run + 8 > sequence.size) {
+        while (i + run < sequence.size && lengths[i + run] == value) ++run;
+        break;
+      }
+      uint64_t word;
+      std::memcpy(&word, lengths + i + run, 8);
+      const uint64_t differ = word ^ repeated;
+      if (differ != 0) {
+        if constexpr (std::endian::native == std::endian::little) {
+          run += std::countr_zero(differ) / 8;
+        } else {
+          run += std::countl_zero(differ) / 8;
+        }
+        break;
+      }
+      run += 8;
+    }
     on_run(value, run);
     i += run;
   }

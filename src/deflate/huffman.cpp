@@ -107,11 +107,13 @@ void SortKeys(uint64_t* keys, int used) {
 void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* lengths) {
   assert(n >= 2 && n <= kMaxSymbols && max_length <= kMaxLevels && (1 << max_length) >= n);
   // Sorted by count, ties by symbol: the count above the symbol in one key.
+  // Without a branch on each symbol: unused ones are written and overwritten.
   std::array<uint64_t, kMaxSymbols> keys;
   int used = 0;
+  std::fill(lengths, lengths + n, 0);
   for (int s = 0; s < n; ++s) {
-    lengths[s] = 0;
-    if (counts[s] != 0) keys[used++] = uint64_t{counts[s]} << 16 | static_cast<uint64_t>(s);
+    keys[used] = uint64_t{counts[s]} << 16 | static_cast<uint64_t>(s);
+    used += counts[s] != 0;
   }
   if (used < 2) {
     // A lone symbol still needs a sibling for the code to be complete.
