@@ -9,28 +9,48 @@ namespace {
 
 constexpr int kMaxSymbols = 288;
 constexpr int kMaxLevels = 15;
+// A weight past the end of a queue or list, which never wins a comparison.
+constexpr uint64_t kNever = uint64_t{1} << 62;
 
 // Lengths of a Huffman code for the sorted keys (two queues, a leaf first
 // among equal weights), when no length is over max_length. An optimal code
 // within the limit, found in linear time; package-merge is only needed
 // where the limit binds.
 bool HuffmanLengths(const uint64_t* keys, int used, int max_length, uint8_t* lengths) {
-  std::array<uint64_t, kMaxSymbols> node_weights;
-  std::array<uint16_t, kMaxSymbols> node_parent;
-  std::array<uint16_t, kMaxSymbols> leaf_parent;
+  // Weights with two sentinels past the leaves and past the nodes made so
+  // far, so that each merge picks its two without a branch: the next two
+  // of each queue are read before the choice.
+  std::array<uint64_t, kMaxSymbols + 2> leaf_weights;
+  for (int i = 0; i < used; ++i) leaf_weights[i] = keys[i] >> 16;
+  leaf_weights[used] = kNever;
+  leaf_weights[used + 1] = kNever;
+  std::array<uint64_t, kMaxSymbols + 2> node_weights;
+  std::array<uint16_t, kMaxSymbols + 2> node_parent;
+  std::array<uint16_t, kMaxSymbols + 2> leaf_parent;
+  node_weights[0] = kNever;
+  node_weights[1] = kNever;
   int leaf = 0, head = 0;
   for (int node = 0; node < used - 1; ++node) {
-    uint64_t weight = 0;
-    for (int pick = 0; pick < 2; ++pick) {
-      if (leaf < used && (head == node || (keys[leaf] >> 16) <= node_weights[head])) {
-        weight += keys[leaf] >> 16;
-        leaf_parent[leaf++] = static_cast<uint16_t>(node);
-      } else {
-        weight += node_weights[head];
-        node_parent[head++] = static_cast<uint16_t>(node);
-      }
-    }
+    const uint64_t l0 = leaf_weights[leaf], l1 = leaf_weights[leaf + 1];
+    const uint64_t n0 = node_weights[head], n1 = node_weights[head + 1];
+    const bool first_leaf = l0 <= n0;
+    // The second pick: the leaf or node after the first one's.
+    const uint64_t next_leaf = first_leaf ? l1 : l0;
+    const uint64_t next_node = first_leaf ? n0 : n1;
+    const bool second_leaf = next_leaf <= next_node;
+    const uint64_t weight = (first_leaf ? l0 : n0) + (second_leaf ? next_leaf : next_node);
+    const int leaves = int{first_leaf} + int{second_leaf};
+    // Parents of what was picked; the other writes land on items still
+    // waiting and are written again when those are picked.
+    leaf_parent[leaf] = static_cast<uint16_t>(node);
+    leaf_parent[leaf + 1] = static_cast<uint16_t>(node);
+    node_parent[head] = static_cast<uint16_t>(node);
+    node_parent[head + 1] = static_cast<uint16_t>(node);
+    leaf += leaves;
+    head += 2 - leaves;
     node_weights[node] = weight;
+    node_weights[node + 1] = kNever;
+    node_weights[node + 2] = kNever;
   }
   std::array<uint8_t, kMaxSymbols> node_depth;
   node_depth[used - 2] = 0;
@@ -130,7 +150,6 @@ void LimitedCodeLengths(const uint32_t* counts, int n, int max_length, uint8_t* 
   // below, a leaf first among equal weights. Leaves enter every list in the
   // same order, so a list is kept as how many leaves come before each of
   // its items; the weights past the ends are sentinels that never win.
-  constexpr uint64_t kNever = uint64_t{1} << 62;
   std::array<uint64_t, kMaxSymbols + 1> leaf_weights;
   for (int i = 0; i < used; ++i) leaf_weights[i] = keys[i] >> 16;
   leaf_weights[used] = kNever;
