@@ -341,7 +341,9 @@ uint64_t SymbolBits(const Histogram& counts, const uint8_t* litlen_lengths, cons
   for (int s = 257; s < kLitLenSymbols; ++s) {
     bits += static_cast<uint64_t>(counts.litlen[s]) * (litlen_lengths[s] + kLengthExtra[s - 257]);
   }
-  for (int s = 0; s < kDistSymbols; ++s) bits += static_cast<uint64_t>(counts.dist[s]) * (dist_lengths[s] + kDistExtra[s]);
+  for (int s = 0; s < kDistSymbols; ++s) {
+    bits += static_cast<uint64_t>(counts.dist[s]) * (dist_lengths[s] + kDistExtra[s]);
+  }
   return bits;
 }
 

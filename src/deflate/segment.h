@@ -20,6 +20,9 @@ struct EffortParams {
   int nice_length;   // match length that ends the search
   int max_rounds;    // rounds of the shortest-path parse per block; 0: lazy only
   int patience;      // rounds without gain before a block stops
+  // The same for a block seeded with a refined parse, which has settled:
+  // it gains in its first round or hardly at all.
+  int refined_patience;
   // A round that saves less than the block's bits >> min_gain_shift counts
   // as no gain (0: any saving counts). Late rounds on large blocks save a
   // few bytes each at the full price of a round.
