@@ -101,12 +101,13 @@ class SegmentParser {
     }
     Histogram stats = last;
     stats.Add(last);
+    const int patience = kind == Seed::kRefined ? context_.params.refined_patience : context_.params.patience;
     int misses = 0;
     for (int round = 1; round < max_rounds; ++round) {
       ParseRound(input, stats, &round_);
       if (Offer(&round_, &best)) {
         misses = 0;
-      } else if (++misses > (kind == Seed::kRefined ? context_.params.refined_patience : context_.params.patience)) {
+      } else if (++misses > patience) {
         break;
       }
       // Half of the round before rides along, which damps oscillation.

@@ -103,9 +103,11 @@ inline constexpr size_t kOptimalSegment = 128 * 1024;
 // 0.1 percent of ECT -9's bytes, sometimes over: the next effort (fewer bytes
 // than zopfli's 15 rounds everywhere) and segments of 2 MiB (fewer block
 // ends, longer paths) keep the screenshots' subset 0.13 percent under them.
-// Its rounds keep a second chance: stopping at the first weak round took 8
-// percent off artwork's large drawings, but made a 5K wallpaper 0.17 percent
-// larger, to within 0.03 percent of ECT -9's bytes on the wallpapers' subset.
+// Its first rounds keep a second chance: stopping at the first weak round
+// took 8 percent off artwork's large drawings, but made a 5K wallpaper 0.17
+// percent larger, to within 0.03 percent of ECT -9's bytes on the
+// wallpapers' subset. The rounds after its second split start from a
+// settled parse and stop at their first weak round.
 inline constexpr int kLargeOptimalEffort = 6;
 inline constexpr size_t kLargeOptimalSegment = 2 * 1024 * 1024;
 // The quick pass replaces the strong pass on large photographs, whose one
