@@ -231,6 +231,29 @@ TEST(DynamicCode, GapsAmongRareSymbolsAreFilledWhenThatIsSmaller) {
   EXPECT_LE(EstimateBlockBits(counts, 50000), DynamicBlockBits(counts, plain));
 }
 
+// Block estimates price the quick header from run counts alone, never
+// writing its tokens; they must come to the bits of the code that the
+// quick plan writes. Counts far apart or equal in runs leave nothing to
+// smooth, so the estimate is that code's size; the runs (equal lengths,
+// unused stretches, some ending the sequence) take every run code.
+TEST(BlockSizes, EstimatesPriceTheQuickHeaderAsItIsWritten) {
+  for (int layout = 0; layout < 4; ++layout) {
+    Histogram counts;
+    uint32_t count = 100;
+    for (int s = layout * 3; s < 256; s += 9 + layout * 5, count = count * 2 > 400000 ? 100 : count * 2) {
+      counts.litlen[s] = count;
+    }
+    for (int s = 40 + layout * 20; s < 48 + layout * 25; ++s) counts.litlen[s] = 5000;  // a run of equal lengths
+    counts.litlen[257] = 3000;
+    counts.litlen[260 + layout] = 900;
+    if (layout % 2 == 1) counts.litlen[285] = 200;  // the last length in use
+    for (int d = 0; d < 30; d += 1 + layout) counts.dist[d] = 50u << (d % 6);
+    DynamicCode quick;
+    BuildDynamicCode(counts, HeaderSearch::kQuick, &quick);
+    EXPECT_EQ(EstimateBlockBits(counts, size_t{1} << 20), DynamicBlockBits(counts, quick)) << "layout " << layout;
+  }
+}
+
 TEST(BlockSizes, StoredBlocksCountTheirPaddingAndPieces) {
   EXPECT_EQ(StoredBlockBits(0, 0), 3u + 5 + 32);
   EXPECT_EQ(StoredBlockBits(10, 5), 3u + 0 + 32 + 80);
