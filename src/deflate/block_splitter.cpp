@@ -22,12 +22,6 @@ constexpr size_t kCheckpointCells = 16;
 
 }  // namespace
 
-uint64_t EstimateSymbolsBits(std::span<const Symbol> symbols) {
-  size_t bytes = 0;
-  for (const Symbol symbol : symbols) bytes += symbol.Length();
-  return EstimateBlockBits(CountSymbols(symbols), bytes);
-}
-
 std::vector<size_t> BlockSplitter::Split(std::span<const Symbol> symbols) {
   std::vector<size_t> splits;
   std::vector<Range> pending = {Range{0, symbols.size()}};

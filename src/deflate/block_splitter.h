@@ -30,7 +30,4 @@ class BlockSplitter {
   std::vector<uint64_t> split_bits_;  // per cell, once estimated
 };
 
-// Estimated bits of a run of symbols as one block.
-uint64_t EstimateSymbolsBits(std::span<const Symbol> symbols);
-
 }  // namespace repng::deflate

@@ -38,7 +38,8 @@ struct BlockSize {
   uint64_t bits = 0;
 };
 
-// Symbols of one block and the bits they take as one.
+// Symbols of one block and the bits they take as one: a round's parse, or
+// the best so far.
 struct BlockParse {
   std::vector<Symbol> symbols;
   BlockSize size;
@@ -56,13 +57,6 @@ struct SegmentContext {
   EffortParams params;
   const ParallelRunner& runner;
   LendingPool<OptimalParser>& parsers;
-};
-
-// One shortest-path parse and what it costs.
-struct Round {
-  std::vector<Symbol> symbols;
-  Histogram counts;
-  uint64_t bits = 0;
 };
 
 class SegmentParser {
@@ -86,17 +80,17 @@ class SegmentParser {
       Histogram literal_start = seed_counts;
       std::fill(literal_start.litlen.begin(), literal_start.litlen.begin() + 256, 0);
       for (size_t i = first; i < first + bytes; ++i) ++literal_start.litlen[context_.data[i]];
-      Round other;
+      BlockParse other;
       RunTasks(context_.runner, 2, [&](size_t start) {
         if (start == 0) return ParseRound(input, seed_counts, &round_);
         ParseRound(input, literal_start, &other);
       });
       Offer(&round_, &best);
       Offer(&other, &best);
-      last = other.bits < round_.bits ? other.counts : round_.counts;
+      last = other.size.bits < round_.size.bits ? other.size.counts : round_.size.counts;
     } else {
       ParseRound(input, seed_counts, &round_);
-      last = round_.counts;
+      last = round_.size.counts;
       Offer(&round_, &best);
     }
     Histogram stats = last;
@@ -111,10 +105,10 @@ class SegmentParser {
         break;
       }
       // Half of the round before rides along, which damps oscillation.
-      stats = round_.counts;
-      stats.Add(round_.counts);
+      stats = round_.size.counts;
+      stats.Add(round_.size.counts);
       stats.Add(last);
-      last = round_.counts;
+      last = round_.size.counts;
     }
     if (context_.params.final_lengths && context_.params.max_rounds > 0) {
       DynamicCode code;
@@ -135,27 +129,27 @@ class SegmentParser {
 
  private:
   // One shortest-path parse under stats' costs.
-  void ParseRound(const ParseInput& input, const Histogram& stats, Round* round) const {
+  void ParseRound(const ParseInput& input, const Histogram& stats, BlockParse* round) const {
     round->symbols.clear();
     context_.parsers.Borrow()->Parse(input, CostModel::FromCounts(stats), &round->symbols);
-    round->counts = CountSymbols(round->symbols);
-    round->bits = EstimateBlockBits(round->counts, input.last - input.first);
+    round->size.counts = CountSymbols(round->symbols);
+    round->size.bits = EstimateBlockBits(round->size.counts, input.last - input.first);
   }
 
   // Keeps the round's parse in best when smaller (its own symbols are
   // left for the next round to refill). Returns whether it was, by more
   // than the least gain that counts.
-  bool Offer(Round* round, BlockParse* best) const {
-    if (round->bits >= best->size.bits) return false;
+  bool Offer(BlockParse* round, BlockParse* best) const {
+    if (round->size.bits >= best->size.bits) return false;
     const int shift = context_.params.min_gain_shift;
-    const bool significant = shift == 0 || best->size.bits - round->bits > (best->size.bits >> shift);
+    const bool significant = shift == 0 || best->size.bits - round->size.bits > (best->size.bits >> shift);
     best->symbols.swap(round->symbols);
-    best->size = BlockSize{round->counts, round->bits};
+    best->size = round->size;
     return significant;
   }
 
   const SegmentContext& context_;
-  Round round_;
+  BlockParse round_;
 };
 
 // Cuts symbols at splits into blocks of result, starting at input byte first.

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "deflate/block_code.h"
 #include "deflate/block_splitter.h"
 #include "deflate/cost_model.h"
 #include "deflate/match_finder.h"
@@ -299,7 +300,8 @@ TEST(CompressSegment, BlocksCoverTheSegmentWithRealSymbolsWhateverTheRunner) {
 uint64_t EstimatedBits(const SegmentResult& result) {
   uint64_t bits = 0;
   for (const Block& block : result.blocks) {
-    bits += EstimateSymbolsBits(std::span(result.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin));
+    const auto symbols = std::span(result.symbols).subspan(block.symbol_begin, block.symbol_end - block.symbol_begin);
+    bits += EstimateBlockBits(CountSymbols(symbols), block.byte_end - block.byte_begin);
   }
   return bits;
 }
