@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "png/chunk_writer.h"
+#include "png/chunked_stream.h"
 #include "png/colour_summary.h"
 #include "png/encoder_fault.h"
 #include "png/optimal_pass.h"
@@ -249,12 +250,8 @@ std::vector<std::vector<uint8_t>> CompressDistinct(
   return streams;
 }
 
-std::vector<uint8_t> StrongStream(const std::vector<uint8_t>& data, ZlibCompressor& compressor) {
-  std::vector<uint8_t> stream;
-  if (!compressor.Compress(data.data(), data.size(), kUnbounded, &stream)) {
-    throw EncoderFault("deflate refused an unbounded stream");
-  }
-  return stream;
+std::vector<uint8_t> StrongStream(const std::vector<uint8_t>& data, ZlibCompressor& compressor, Workers& workers) {
+  return ChunkedZlibStream(data, settings::kStrongPassChunk, compressor, workers);
 }
 
 // The optimal stream when it is shorter than the strong one, else the
@@ -290,7 +287,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
     std::vector<uint8_t> strong;
     std::vector<uint8_t> optimal = OptimalZlibStream(finalists[first].filtered, workers, [&] {
       ZlibCompressor compressor(budget.final_level);
-      strong = StrongStream(finalists[first].filtered, compressor);
+      strong = StrongStream(finalists[first].filtered, compressor, workers);
     });
     return Shorter(first, std::move(optimal), std::move(strong), strongest_name);
   }
@@ -301,7 +298,7 @@ Compressed CompressFinalists(const std::vector<Screened>& finalists, const std::
   std::vector<std::vector<uint8_t>> strong =
       CompressDistinct(all, strong_first, [&](size_t finalist, unsigned worker) {
         if (!compressors[worker]) compressors[worker].emplace(budget.final_level);
-        return StrongStream(finalists[finalist].filtered, *compressors[worker]);
+        return StrongStream(finalists[finalist].filtered, *compressors[worker], workers);
       },
       workers, TrialsAtOnce(TrialBytes(largest, budget.final_level)));
   compressors.clear();  // the optimal pass's segments take their place at the peak

@@ -42,14 +42,16 @@ std::vector<uint8_t> SegmentedZlibStream(std::span<const uint8_t> data, const de
   std::exception_ptr beside_failure;
   // Segments laid out by the data's size, whatever the number of workers:
   // only how many run at once depends on it. The compressor's first call
-  // brings the segments, which `beside` joins; the calls made from inside a
-  // segment bring its blocks, which hold less than the segment.
+  // brings the segments, which `beside` joins as the last task: the workers
+  // that run out of segments share its chunks while the last segments'
+  // first steps run on one core each. The calls made from inside a segment
+  // bring its blocks, which hold less than the segment.
   const unsigned most = TrialsAtOnce(SegmentBytes(data.size(), settings));
   std::atomic<bool> segments_call{true};
   const deflate::ParallelRunner runner = [&](size_t count, const std::function<void(size_t)>& task) {
-    const size_t first_task = beside && segments_call.exchange(false) ? 1 : 0;
-    workers.Run(count + first_task, [&](size_t index, unsigned) {
-      if (index >= first_task) return task(index - first_task);
+    const size_t beside_task = beside && segments_call.exchange(false) ? 1 : 0;
+    workers.Run(count + beside_task, [&](size_t index, unsigned) {
+      if (index < count) return task(index);
       try {
         beside();
       } catch (...) {

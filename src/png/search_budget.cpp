@@ -55,7 +55,7 @@ SearchBudget ChooseSearchBudget(size_t filtered_bytes, double compressed_fractio
   if (grainy && filtered_bytes <= kLarge) {
     budget.strategies = {S::kEntropy, S::kBigrams, S::kBigramEntropy};
     budget.screening_level = kQuickScreeningLevel;
-    budget.final_level = filtered_bytes <= kMedium ? kStrongestLevel : kGrainyLargeFinalLevel;
+    budget.final_level = kStrongestLevel;
     // No optimal pass: on photographs, whose PNG seldom beats their JPEG,
     // it gains half a percent at best.
     return budget;

@@ -28,6 +28,8 @@ class ZlibCompressor {
   ZlibCompressor(const ZlibCompressor&) = delete;
   ZlibCompressor& operator=(const ZlibCompressor&) = delete;
 
+  int level() const { return level_; }
+
   // Compresses `size` bytes into *out as a zlib stream no longer than
   // `max_size` bytes. Returns false, with *out cleared, when the stream would
   // be longer: libdeflate then gives up as soon as its output overflows, which

@@ -13,7 +13,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${2:-$root/build-fuzz}
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(png bmp gif jpeg tiff image load roundtrip deflate)
+[ ${#targets[@]} -gt 0 ] || targets=(png bmp gif jpeg tiff image load roundtrip deflate chunked)
 
 # Debug keeps every check; -O1 runs the instrumented loops a good deal faster.
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
@@ -61,6 +61,8 @@ for target in "${targets[@]}"; do
     # Long enough to cross three 1 KiB segments; longer inputs only slow
     # the round trips down.
     deflate) inputs=("$seeds/deflate"); options=(-max_len=4096) ;;
+    # The same seeds; their first byte picks a level and a chunk size.
+    chunked) inputs=("$seeds/deflate"); options=(-max_len=16384) ;;
   esac
   echo "== fuzz_$target for ${seconds}s"
   executed=0; crashes=0; start=$SECONDS
