@@ -126,8 +126,10 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
             Workers& workers, WorkerCompressors& compressors) {
   const unsigned most = ScreeningTrialsAtOnce(reductions, level);
   // Brute force costs several times any other strategy: started last, it
-  // ran on alone while the other workers waited. The finalists depend on
-  // sizes and trial numbers only, not on the order the trials run in.
+  // ran on alone while the other workers waited. Started first, it still
+  // outlasts the rest on small pictures: the workers that run out of trials
+  // join its rows' trials. The finalists depend on sizes and trial numbers
+  // only, not on the order the trials run in.
   std::vector<size_t> order(trials.size() - first_index);
   std::iota(order.begin(), order.end(), first_index);
   std::stable_partition(order.begin(), order.end(),
@@ -143,7 +145,7 @@ void Screen(const std::vector<ReducedCandidate>& reductions, const RowSample& sa
     const size_t bound = finalists->Bound();
     if (bound <= layout) return;
     const size_t max_stream = SampleBound(bound == kUnbounded ? kUnbounded : bound - layout, sample);
-    std::vector<uint8_t> filtered = FilterImage(raster, trial.strategy);
+    std::vector<uint8_t> filtered = FilterImage(raster, trial.strategy, &workers);
     const size_t stream_size = compressors[worker]->StreamSize(filtered.data(), filtered.size(), max_stream);
     if (stream_size == 0) return;  // larger than every kept trial
     finalists->Offer(Screened{ScaleToWhole(stream_size, sample) + layout, index, std::move(filtered)});
