@@ -79,8 +79,8 @@ inline constexpr int kHugeFinalLevel = 9;
 // stream. The wallpapers' two grainy ones that are split (7.4 and 6.7 MB)
 // took level 10 whole, for time; at the strongest level in two chunks they
 // are 7,635 bytes smaller and done a fifth sooner on two cores, for a
-// quarter more processor time. Chunks of 2 MiB cost three times the bytes
-// of these.
+// quarter more processor time. Chunks of 2 MiB cost one and a half to two
+// times the bytes that these cost.
 inline constexpr size_t kStrongPassChunk = 4 * 1024 * 1024;
 
 // Finalists: the best screened trials that get the strong pass. Small
