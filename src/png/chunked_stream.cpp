@@ -7,24 +7,15 @@
 #include <array>
 #include <limits>
 #include <new>
-#include <optional>
 
 #include "deflate/deflate.h"
+#include "png/big_endian.h"
 #include "png/encoder_fault.h"
 
 namespace repng::png {
 namespace {
 
 constexpr size_t kUnbounded = std::numeric_limits<size_t>::max();
-
-// The two bytes that open a zlib stream with a 32 KiB window, with the
-// level hint that libdeflate gives the same level.
-std::array<uint8_t, 2> ZlibHeader(int level) {
-  const unsigned hint = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
-  unsigned header = 0x7800 | hint << 6;
-  header |= 31 - header % 31;
-  return {static_cast<uint8_t>(header >> 8), static_cast<uint8_t>(header)};
-}
 
 // Appends the bits of raw before `end` to *out, which ends on a byte
 // boundary; the bits of the last byte past `end` are cleared.
@@ -49,10 +40,6 @@ void AppendInnerChunk(std::vector<uint8_t>& raw, const RawStreamEnds& ends, std:
   if (used == 0 || used > 5) out->push_back(0);
   constexpr std::array<uint8_t, 4> kEmptyStoredLength{0x00, 0x00, 0xFF, 0xFF};
   out->insert(out->end(), kEmptyStoredLength.begin(), kEmptyStoredLength.end());
-}
-
-void AppendBigEndian32(uint32_t value, std::vector<uint8_t>* out) {
-  for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<uint8_t>(value >> shift));
 }
 
 struct Chunk {
@@ -120,7 +107,7 @@ std::vector<uint8_t> ChunkedZlibStream(std::span<const uint8_t> data, size_t chu
     return stream;
   }
   std::vector<Chunk> chunks(layout.count);
-  std::vector<std::optional<ZlibCompressor>> others(workers.Count());
+  WorkerCompressors others(workers.Count());
   // A chunk holds its bytes, its stream and a compressor.
   const size_t chunk_bytes = 2 * layout.Longest() + CompressorBytes(compressor.level());
   workers.Run(chunks.size(), [&](size_t index, unsigned worker) {
@@ -143,9 +130,11 @@ std::vector<uint8_t> ChunkedZlibStream(std::span<const uint8_t> data, size_t chu
     if (!chunk.readable) throw EncoderFault("a chunk's deflate stream does not read back");
     total += chunk.raw.size() + 6;
   }
+  // The compressor's own zlib header for its level: that of its stream of
+  // nothing.
+  if (!compressor.Compress(nullptr, 0, kUnbounded, &stream)) throw EncoderFault("deflate refused an empty stream");
+  stream.resize(2);
   stream.reserve(total + 6);
-  const std::array<uint8_t, 2> header = ZlibHeader(compressor.level());
-  stream.assign(header.begin(), header.end());
   for (size_t index = 0; index + 1 < chunks.size(); ++index) {
     AppendInnerChunk(chunks[index].raw, chunks[index].ends, &stream);
     std::vector<uint8_t>().swap(chunks[index].raw);

@@ -115,9 +115,6 @@ unsigned ScreeningTrialsAtOnce(const std::vector<ReducedCandidate>& reductions, 
   return TrialsAtOnce(TrialBytes(FilteredSizeOf(reductions.front().raster), level));
 }
 
-// One compressor a worker, made when the worker first needs it.
-using WorkerCompressors = std::vector<std::optional<ZlibCompressor>>;
-
 // Screens `trials` into `finalists`, each on its worker's compressor at
 // `level`. `reductions` are the sampled rows when `sample` is not the whole
 // picture; sizes are then estimates for the whole.

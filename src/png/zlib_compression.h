@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "png/search_settings.h"
@@ -51,6 +52,9 @@ class ZlibCompressor {
   int level_ = 0;
   libdeflate_compressor* compressor_ = nullptr;
 };
+
+// One compressor a worker, made when the worker first needs it.
+using WorkerCompressors = std::vector<std::optional<ZlibCompressor>>;
 
 // Whether compressors, once done with, are kept idle for the next ones of
 // their level (up to settings::kIdleCompressorMemory in all) or freed. Not
